@@ -1,0 +1,78 @@
+#pragma once
+
+#include "app/FormControls.h"
+#include "app/ModelProfile.h"
+#include "app/RunState.h"
+#include "app/Services.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class AlarmLimits;
+class BridgeLink;
+class ChartCommands;
+class DataFiles;
+class ExitCommand;
+class ReadingRecorder;
+class SamplingClock;
+class SerialLink;
+class TablePrinter;
+
+// The program's single window, FCOMM. It builds the frame and its controls, places the parts
+// of the program in it and routes every command to the part that handles it.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    static constexpr int ClientWidth = 809;
+    static constexpr int ClientHeight = 532;
+
+    MainWindow(Services services, const ModelSwitches &switches, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    FormControls &controls() { return m_controls; }
+    RunState &state() { return m_state; }
+    const ModelSwitches &switches() const { return m_switches; }
+
+    SerialLink &serialLink() { return *m_serialLink; }
+    ReadingRecorder &recorder() { return *m_recorder; }
+    SamplingClock &samplingClock() { return *m_samplingClock; }
+    ChartCommands &chartCommands() { return *m_chartCommands; }
+    AlarmLimits &alarmLimits() { return *m_alarmLimits; }
+    ExitCommand &exitCommand() { return *m_exitCommand; }
+
+private:
+    // Layout of the visible regions and of the controls the user never sees.
+    void buildLinkBar(QWidget *client);
+    void buildLcdPanel(QWidget *client);
+    void buildFunctionBoard(QWidget *client);
+    void buildGrid(QWidget *client);
+    void buildDialPanel(QWidget *client);
+    void buildChart(QWidget *client);
+    void buildRecallPanel(QWidget *client);
+    void buildLimitPanel(QWidget *client);
+    void buildHiddenControls(QWidget *client);
+    void buildMenus();
+    void buildTimers();
+    void applySwitchBoxes();
+
+    void createParts();
+    void connectCommands();
+    void FormCreate();
+    void centreOnScreen();
+
+    Services m_services;
+    ModelSwitches m_switches;
+    FormControls m_controls;
+    RunState m_state;
+
+    std::unique_ptr<SerialLink> m_serialLink;
+    std::unique_ptr<BridgeLink> m_bridgeLink;
+    std::unique_ptr<ReadingRecorder> m_recorder;
+    std::unique_ptr<SamplingClock> m_samplingClock;
+    std::unique_ptr<DataFiles> m_dataFiles;
+    std::unique_ptr<TablePrinter> m_tablePrinter;
+    std::unique_ptr<ChartCommands> m_chartCommands;
+    std::unique_ptr<AlarmLimits> m_alarmLimits;
+    std::unique_ptr<ExitCommand> m_exitCommand;
+};

@@ -1,0 +1,405 @@
+// The window's regions at their fixed places. Positions are pixels in the client area.
+
+#include "app/ClickLabel.h"
+#include "app/MainWindow.h"
+#include "app/Pictures.h"
+#include "app/WindowLook.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QToolButton>
+
+namespace {
+
+template<class W, class... Args>
+W *make(QWidget *parent, const QString &name, QRect place, Args &&...args)
+{
+    auto *w = new W(std::forward<Args>(args)..., parent);
+    w->setObjectName(name);
+    w->setGeometry(place);
+    return w;
+}
+
+void fill(QWidget *w, const QColor &colour)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, colour);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+// A panel with a caption, raised or lowered.
+ClickLabel *panel(QWidget *parent, const QString &name, QRect place, const QString &caption,
+                  QFrame::Shadow shadow = QFrame::Raised)
+{
+    auto *p = make<ClickLabel>(parent, name, place, caption);
+    p->setFrameStyle(QFrame::Panel | shadow);
+    p->setLineWidth(1);
+    p->setAlignment(Qt::AlignCenter);
+    return p;
+}
+
+QToolButton *toolButton(QWidget *parent, const QString &name, QRect place, const QString &hint,
+                        const QString &picture)
+{
+    auto *b = make<QToolButton>(parent, name, place);
+    b->setToolTip(hint);
+    b->setAutoRaise(true);
+    if (!picture.isEmpty()) {
+        b->setIcon(Pictures::icon(picture));
+        b->setIconSize(place.size() - QSize(6, 6));
+    }
+    return b;
+}
+
+QLineEdit *edit(QWidget *parent, const QString &name, QRect place, const QString &text)
+{
+    auto *e = make<QLineEdit>(parent, name, place, text);
+    e->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    e->setTextMargins(1, 0, 1, 0);
+    return e;
+}
+
+} // namespace
+
+void MainWindow::buildLinkBar(QWidget *client)
+{
+    FormControls &c = m_controls;
+    const QRect portPlace(13, 4, 61, 24);
+    ClickLabel **ports[] = {&c.BtCOM1, &c.BtCOM2, &c.BtCOM3, &c.BtCOM4};
+    for (int n = 1; n <= 4; ++n) {
+        ClickLabel *p = panel(client, u"BtCOM"_qs + QString::number(n), portPlace,
+                              u"COM "_qs + QString::number(n));
+        p->setFont(WindowLook::arial(13, true));
+        fill(p, WindowLook::Silver);
+        p->setCursor(Qt::PointingHandCursor);
+        p->setVisible(n == 1); // the window starts with the "COM 1" panel in front
+        *ports[n - 1] = p;
+    }
+    c.BtCOM8 = panel(client, u"BtCOM8"_qs, portPlace, u"COM 8"_qs);
+    c.BtCOM8->hide();
+
+    c.COMCon = make<QPushButton>(client, u"COMCon"_qs, QRect(84, 3, 94, 25), u"COM Connect"_qs);
+    c.COMCon->setCheckable(true);
+    c.COMCon->setFont(WindowLook::arial(13, false));
+
+    c.USB = make<QPushButton>(client, u"USB"_qs, QRect(188, 3, 105, 25), u"USB Connect "_qs);
+    c.USB->setCheckable(true);
+    c.USB->setFont(WindowLook::arial(13, false));
+
+    c.BitBtn1 = make<QPushButton>(client, u"BitBtn1"_qs, QRect(696, 3, 105, 25), u"Exit"_qs);
+    c.BitBtn1->setFont(WindowLook::arial(14, false));
+
+    c.BTCon = panel(client, u"BTCon"_qs, QRect(300, 3, 80, 25), u"Connect"_qs);
+    c.BTCon->hide();
+    c.BtDiscon = panel(client, u"BtDiscon"_qs, QRect(300, 3, 80, 25), u"Disconnect"_qs);
+    c.BtDiscon->hide();
+    c.BtExit = panel(client, u"BtExit"_qs, QRect(610, 3, 80, 25), u"Exit"_qs);
+    c.BtExit->hide();
+}
+
+void MainWindow::buildLcdPanel(QWidget *client)
+{
+    FormControls &c = m_controls;
+    c.Panel1 = make<QFrame>(client, u"Panel1"_qs, QRect(8, 35, 425, 206));
+    c.Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    fill(c.Panel1, WindowLook::Cream);
+
+    // The four main digits with their design-time captions; the display rewrites them.
+    const int lefts[] = {56, 136, 216, 288};
+    const QString names[] = {u"LcdDa"_qs, u"LcdDb"_qs, u"LcdDc"_qs, u"LcdDd"_qs};
+    const QString captions[] = {u"3"_qs, u"9"_qs, u"9"_qs, u"9"_qs};
+    QLabel **digits[] = {&c.LcdDa, &c.LcdDb, &c.LcdDc, &c.LcdDd};
+    for (int i = 0; i < 4; ++i) {
+        QLabel *d = make<QLabel>(c.Panel1, names[i], QRect(lefts[i], 20, 76, 148), captions[i]);
+        QFont f = WindowLook::segments(112);
+        f.setStretch(62); // the meter's digits are tall and narrow
+        d->setFont(f);
+        d->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        *digits[i] = d;
+    }
+
+    c.d_t = make<QLabel>(c.Panel1, u"d_t"_qs, QRect(152, 182, 99, 22), u"displaytime"_qs);
+    c.d_t->setFont(WindowLook::sansSerif(11, false));
+    fill(c.d_t, WindowLook::Cream);
+    c.d_t->hide();
+
+    c.PBar2 = make<QProgressBar>(client, u"PBar2"_qs, QRect(9, 240, 421, 17));
+    c.PBar2->setRange(0, 40);
+    c.PBar2->setValue(20);
+    c.PBar2->setTextVisible(false);
+}
+
+void MainWindow::buildFunctionBoard(QWidget *client)
+{
+    FormControls &c = m_controls;
+    c.GroupBox1 = make<QGroupBox>(client, u"GroupBox1"_qs, QRect(8, 264, 425, 41),
+                                  u"Function board"_qs);
+    // The caption sits in the frame's top line, as on a classic group box.
+    c.GroupBox1->setStyleSheet(
+        u"QGroupBox#GroupBox1 { border: 1px solid palette(mid); border-radius: 2px;"
+        " margin-top: 6px; }"
+        "QGroupBox#GroupBox1::title { subcontrol-origin: margin; left: 8px; padding: 0 2px; }"_qs);
+
+    c.RepeatSet = make<QCheckBox>(c.GroupBox1, u"RepeatSet"_qs, QRect(8, 16, 64, 19), u"Repeat"_qs);
+    c.RepeatSet->setToolTip(u"Repeage Record"_qs);
+    c.RepeatSet->setChecked(true);
+
+    const QString siCaption = u"Sampling Interval           'S"_qs;
+    c.RecordSI = make<QCheckBox>(c.GroupBox1, u"RecordSI"_qs, QRect(76, 16, 200, 19), siCaption);
+    // The interval edit covers the run of blanks in the caption: "Sampling Interval [1] 'S".
+    const QFontMetrics fm(c.RecordSI->font());
+    const int textLeft = c.RecordSI->x() + 20;
+    const int wordsEnd = textLeft + fm.horizontalAdvance(u"Sampling Interval "_qs);
+    const int blanksEnd = textLeft + fm.horizontalAdvance(u"Sampling Interval          "_qs);
+    c.RecordSI->resize(20 + fm.horizontalAdvance(siCaption) + 4, 19);
+    c.RecordSITime = edit(c.GroupBox1, u"RecordSITime"_qs,
+                          QRect(wordsEnd, 15, blanksEnd - wordsEnd, 21), u"1"_qs);
+
+    const int buttonsLeft = 425 - 4 * 30 - 8;
+    c.RecordNew = toolButton(c.GroupBox1, u"RecordNew"_qs, QRect(buttonsLeft, 12, 28, 26),
+                             u"Close Data"_qs, u"fb-close-data"_qs);
+    c.OpenDataFiles = toolButton(c.GroupBox1, u"OpenDataFiles"_qs,
+                                 QRect(buttonsLeft + 30, 12, 28, 26), u"Open old data files"_qs,
+                                 u"fb-open"_qs);
+    c.saveas = toolButton(c.GroupBox1, u"saveas"_qs, QRect(buttonsLeft + 60, 12, 28, 26),
+                          u"Save data files"_qs, u"fb-save"_qs);
+    c.MajPrint = toolButton(c.GroupBox1, u"MajPrint"_qs, QRect(buttonsLeft + 90, 12, 28, 26),
+                            u"Print Data"_qs, u"fb-print"_qs);
+
+    c.Print = make<QPushButton>(c.GroupBox1, u"Print"_qs, QRect(buttonsLeft, 12, 28, 26),
+                                u"Print"_qs);
+    c.Print->hide();
+}
+
+void MainWindow::buildGrid(QWidget *client)
+{
+    FormControls &c = m_controls;
+    c.DBGrid1 = make<QTableView>(client, u"DBGrid1"_qs, QRect(6, 312, 426, 217));
+    c.DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    c.DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    c.DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    c.DBGrid1->setFont(WindowLook::arial(12, false));
+    c.DBGrid1->horizontalHeader()->setFont(WindowLook::sansSerif(11, false));
+    c.DBGrid1->verticalHeader()->setDefaultSectionSize(18);
+    c.DBGrid1->verticalHeader()->setFixedWidth(12);
+    c.DBGrid1->horizontalHeader()->setHighlightSections(false);
+
+    // Column titles of the reading table; the table itself fills the grid.
+    auto *titles = new QStandardItemModel(0, 7, c.DBGrid1);
+    titles->setHorizontalHeaderLabels({u"No"_qs, u"Time"_qs, u"Function"_qs, u"Value"_qs,
+                                       u"Unit"_qs, u"Range"_qs, u"Auto/Manu"_qs});
+    c.DBGrid1->setModel(titles);
+    const int widths[] = {39, 70, 43, 80, 50, 50, 0};
+    for (int i = 0; i < 6; ++i)
+        c.DBGrid1->setColumnWidth(i, widths[i]);
+    c.DBGrid1->setColumnWidth(6, QFontMetrics(c.DBGrid1->font()).horizontalAdvance(u'W') * 20 / 2);
+}
+
+void MainWindow::buildDialPanel(QWidget *client)
+{
+    FormControls &c = m_controls;
+    c.KD = make<QFrame>(client, u"KD"_qs, QRect(433, 36, 371, 143));
+    c.KD->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    fill(c.KD, Qt::white);
+
+    c.KD1 = make<QLabel>(c.KD, u"KD1"_qs, QRect(2, 2, 367, 139));
+    QPixmap blank(367, 139);
+    blank.fill(Qt::white);
+    c.KD1->setPixmap(blank);
+
+    c.conok = make<QLabel>(c.KD, u"conok"_qs, QRect(8, 8, 32, 32));
+    c.conok->setPixmap(Pictures::pixmap(u"conok"_qs, QSize(32, 32)));
+    c.conok->setToolTip(u"Readings are arriving"_qs);
+    c.conok->hide();
+    c.conokn = make<QLabel>(c.KD, u"conokn"_qs, QRect(8, 8, 32, 32));
+    c.conokn->setPixmap(Pictures::pixmap(u"conokn"_qs, QSize(32, 32)));
+    c.conokn->setToolTip(u"No readings"_qs);
+
+    c.oltext = make<QLabel>(c.KD, u"oltext"_qs, QRect(250, 88, 113, 49), u"OL !!"_qs);
+    c.oltext->setFont(WindowLook::arial(35, true));
+    c.oltext->setAlignment(Qt::AlignCenter);
+    fill(c.oltext, Qt::gray);
+    QPalette p = c.oltext->palette();
+    p.setColor(QPalette::WindowText, Qt::white);
+    c.oltext->setPalette(p);
+    c.oltext->hide();
+
+    c.KdFd = make<ClickLabel>(c.KD, u"KdFd"_qs, QRect(340, 4, 24, 24));
+    c.KdFd->hide();
+    c.KdSx = make<ClickLabel>(c.KD, u"KdSx"_qs, QRect(340, 4, 24, 24));
+    c.KdSx->hide();
+}
+
+void MainWindow::buildChart(QWidget *client)
+{
+    FormControls &c = m_controls;
+    c.Chtshow = make<QFrame>(client, u"Chtshow"_qs, QRect(432, 177, 373, 353));
+    c.Chtshow->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    fill(c.Chtshow, Qt::white);
+
+    c.ChartToolBar = make<QFrame>(c.Chtshow, u"ChartToolBar"_qs, QRect(0, 0, 373, 31));
+    c.ChartToolBar->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    fill(c.ChartToolBar, client->palette().color(QPalette::Window));
+
+    c.BtFill = make<QCheckBox>(c.ChartToolBar, u"BtFill"_qs, QRect(5, 8, 42, 17), u"Fill"_qs);
+    c.BtFill->setChecked(true);
+    c.Maxrecord = edit(c.ChartToolBar, u"Maxrecord"_qs, QRect(48, 3, 39, 23), u"100"_qs);
+    c.Maxrecord->setToolTip(u"Points per page"_qs);
+
+    c.BtNew = toolButton(c.ChartToolBar, u"BtNew"_qs, QRect(91, 2, 26, 25), u"New"_qs, u"tb-new"_qs);
+    c.BtSave = toolButton(c.ChartToolBar, u"BtSave"_qs, QRect(125, 2, 26, 25), u"Save"_qs,
+                          u"tb-save"_qs);
+    c.BtFirst = toolButton(c.ChartToolBar, u"BtFirst"_qs, QRect(163, 2, 24, 25), u"First"_qs,
+                           u"tb-first"_qs);
+    c.BTPrevious = toolButton(c.ChartToolBar, u"BTPrevious"_qs, QRect(187, 2, 24, 25),
+                              u"Previous"_qs, u"tb-previous"_qs);
+    c.Bt10 = toolButton(c.ChartToolBar, u"Bt10"_qs, QRect(211, 2, 24, 25), u"Page No."_qs, {});
+    c.Bt10->setText(u"1"_qs);
+    c.Bt10->setFont(WindowLook::arial(12, true));
+    c.Bt10->setAutoRaise(false);
+    c.BtNext = toolButton(c.ChartToolBar, u"BtNext"_qs, QRect(235, 2, 24, 25), u"Next"_qs,
+                          u"tb-next"_qs);
+    c.BTlast = toolButton(c.ChartToolBar, u"BTlast"_qs, QRect(259, 2, 24, 25), u"last"_qs,
+                          u"tb-last"_qs);
+
+    c.TbFd = make<ClickLabel>(c.ChartToolBar, u"TbFd"_qs, QRect(288, 3, 24, 24));
+    c.TbFd->setPixmap(Pictures::pixmap(u"tb-enlarge"_qs, QSize(22, 22)));
+    c.TbFd->setAlignment(Qt::AlignCenter);
+    c.TbFd->setToolTip(u"Graphic Enlarge"_qs);
+    c.TbFd->setCursor(Qt::PointingHandCursor);
+    c.TbSx = make<ClickLabel>(c.ChartToolBar, u"TbSx"_qs, QRect(288, 3, 24, 24));
+    c.TbSx->setPixmap(Pictures::pixmap(u"tb-restore"_qs, QSize(22, 22)));
+    c.TbSx->setAlignment(Qt::AlignCenter);
+    c.TbSx->setToolTip(u"Graphic Restore"_qs);
+    c.TbSx->setCursor(Qt::PointingHandCursor);
+    c.TbSx->hide();
+
+    c.ComboBox1 = make<QComboBox>(c.Chtshow, u"ComboBox1"_qs, QRect(300, 40, 60, 21));
+    c.ComboBox1->hide();
+}
+
+void MainWindow::buildRecallPanel(QWidget *client)
+{
+    FormControls &c = m_controls;
+    // Outside the client area: its logic runs, the user cannot reach it.
+    c.Panel2 = make<QFrame>(client, u"Panel2"_qs, QRect(ClientWidth + 10, 10, 330, 30));
+    c.Panel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    c.RecallCheck = make<QCheckBox>(c.Panel2, u"RecallCheck"_qs, QRect(4, 6, 90, 19),
+                                    u"RecallData"_qs);
+    c.RecallCheck->setToolTip(u"Repeage Record"_qs);
+    c.RecallCheck->setFont(WindowLook::arial(12, true, true));
+    make<QLabel>(c.Panel2, u"LabelStartTime"_qs, QRect(96, 8, 60, 15), u"StartTime:"_qs);
+    c.TimeH = edit(c.Panel2, u"TimeH"_qs, QRect(156, 5, 22, 21), u"23"_qs);
+    make<QLabel>(c.Panel2, u"LabelColon1"_qs, QRect(179, 8, 5, 15), u":"_qs);
+    c.TimeM = edit(c.Panel2, u"TimeM"_qs, QRect(184, 5, 22, 21), u"59"_qs);
+    make<QLabel>(c.Panel2, u"LabelColon2"_qs, QRect(207, 8, 5, 15), u":"_qs);
+    c.TimeS = edit(c.Panel2, u"TimeS"_qs, QRect(212, 5, 22, 21), u"59"_qs);
+    make<QLabel>(c.Panel2, u"LabelInterval"_qs, QRect(240, 8, 45, 15), u"Interval"_qs);
+    c.TimeInt = edit(c.Panel2, u"TimeInt"_qs, QRect(286, 5, 22, 21), u"1"_qs);
+    make<QLabel>(c.Panel2, u"LabelSeconds"_qs, QRect(310, 8, 12, 15), u"'S"_qs);
+    for (QLineEdit *e : {c.TimeH, c.TimeM, c.TimeS, c.TimeInt}) {
+        QPalette p = e->palette();
+        p.setColor(QPalette::Base, WindowLook::Silver);
+        e->setPalette(p);
+    }
+    c.Panel2->hide();
+
+    c.RecallDataTest = make<QPushButton>(client, u"RecallDataTest"_qs,
+                                         QRect(ClientWidth + 10, 45, 75, 25), u"RecallData"_qs);
+    c.RecallDataTest->hide();
+}
+
+void MainWindow::buildLimitPanel(QWidget *client)
+{
+    FormControls &c = m_controls;
+    c.Panel3 = make<QFrame>(client, u"Panel3"_qs, QRect(ClientWidth + 10, 80, 424, 50));
+    c.Panel3->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    fill(c.Panel3, WindowLook::Silver);
+    c.Panel3->setFont(WindowLook::sansSerif(11, true));
+    c.Label11 = make<QLabel>(c.Panel3, u"Label11"_qs, QRect(40, 9, 40, 16), u"MIN: "_qs);
+    c.MinText = make<QLabel>(c.Panel3, u"MinText"_qs, QRect(80, 9, 48, 16), u"4001"_qs);
+    c.MinTextU = make<QLabel>(c.Panel3, u"MinTextU"_qs, QRect(128, 9, 40, 16), u"*"_qs);
+    c.Label12 = make<QLabel>(c.Panel3, u"Label12"_qs, QRect(40, 29, 40, 16), u"MAX: "_qs);
+    c.MaxText = make<QLabel>(c.Panel3, u"MaxText"_qs, QRect(80, 29, 48, 16), u"-4001"_qs);
+    c.MaxTextU = make<QLabel>(c.Panel3, u"MaxTextU"_qs, QRect(128, 29, 40, 16), u"*"_qs);
+    c.SetMaxB = make<QCheckBox>(c.Panel3, u"SetMaxB"_qs, QRect(236, 6, 80, 19), u"SetMax:"_qs);
+    c.SetMinB = make<QCheckBox>(c.Panel3, u"SetMinB"_qs, QRect(236, 29, 80, 19), u"SetMin: "_qs);
+    c.Setmax = edit(c.Panel3, u"Setmax"_qs, QRect(320, 3, 80, 21), u"4000"_qs);
+    c.SetMin = edit(c.Panel3, u"SetMin"_qs, QRect(320, 26, 80, 21), u"-4000"_qs);
+    c.Panel3->hide();
+}
+
+void MainWindow::buildHiddenControls(QWidget *client)
+{
+    FormControls &c = m_controls;
+    const int x = ClientWidth + 10;
+
+    const auto hiddenBox = [&](const QString &name, int top) {
+        auto *b = make<QCheckBox>(client, name, QRect(x, top, 90, 19), name);
+        b->hide();
+        return b;
+    };
+    c.IFFerrant = hiddenBox(u"IFFerrant"_qs, 140);
+    c.Gostel = hiddenBox(u"Gostel"_qs, 160);
+    c.Brimlow = hiddenBox(u"Brimlow"_qs, 180);
+    c.IFSennick = hiddenBox(u"IFSennick"_qs, 200);
+
+    const auto hiddenButton = [&](const QString &name, const QString &caption, int top,
+                                  bool toggle) {
+        auto *b = make<QPushButton>(client, name, QRect(x, top, 90, 25), caption);
+        b->setCheckable(toggle);
+        b->hide();
+        return b;
+    };
+    c.USBCon = hiddenButton(u"USBCon"_qs, u"USB Connect"_qs, 230, true);
+    c.SetFeature = hiddenButton(u"SetFeature"_qs, u"SetFeature"_qs, 260, false);
+    c.ReadBtn = hiddenButton(u"ReadBtn"_qs, u"Read"_qs, 290, true);
+    c.ClearBtn = hiddenButton(u"ClearBtn"_qs, u"Clear"_qs, 320, false);
+    c.usb_dll = hiddenButton(u"usb_dll"_qs, u"usb_dll"_qs, 350, false);
+    c.updatedevice = hiddenButton(u"updatedevice"_qs, u"Update"_qs, 380, false);
+
+    const auto hiddenList = [&](const QString &name, int top) {
+        auto *l = make<QListWidget>(client, name, QRect(x + 100, top, 200, 80));
+        l->hide();
+        return l;
+    };
+    c.DevListBox = hiddenList(u"DevListBox"_qs, 140);
+    c.HistoryListBox = hiddenList(u"HistoryListBox"_qs, 230);
+
+    const auto hiddenMemo = [&](const QString &name, int top) {
+        auto *m = make<QPlainTextEdit>(client, name, QRect(x + 310, top, 200, 80));
+        m->setReadOnly(true);
+        m->hide();
+        return m;
+    };
+    c.Memo1 = hiddenMemo(u"Memo1"_qs, 140);
+    c.Memo2 = hiddenMemo(u"Memo2"_qs, 230);
+    c.Memo3 = hiddenMemo(u"Memo3"_qs, 320);
+
+    c.cmbDevice = make<QComboBox>(client, u"cmbDevice"_qs, QRect(x, 410, 200, 21));
+    c.cmbDevice->hide();
+    c.USBtxt = make<QLabel>(client, u"USBtxt"_qs, QRect(x, 440, 200, 16));
+    c.USBtxt->hide();
+    c.USBtxt1 = make<QLabel>(client, u"USBtxt1"_qs, QRect(x, 460, 200, 16));
+    c.USBtxt1->hide();
+
+    for (int i = 1; i <= 3; ++i) {
+        auto *shape = make<QFrame>(client, u"Shape"_qs + QString::number(i),
+                                   QRect(x, 480 + 10 * i, 40, 8));
+        shape->setFrameStyle(QFrame::Box | QFrame::Plain);
+        shape->hide();
+        c.decorativeShapes << shape;
+    }
+}

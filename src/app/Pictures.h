@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+
+// The program's own pictures, drawn from the SVG files in its resources.
+namespace Pictures {
+
+QPixmap pixmap(const QString &name, QSize size);
+QIcon icon(const QString &name);
+
+} // namespace Pictures

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "app/ModelProfile.h"
+#include "chart/DialScale.h"
+#include "meter/Reading.h"
+
+#include <QString>
+
+// Counters of the record step.
+struct RecordCounters
+{
+    qint32 RecordNo = 1;
+    qint32 RecordedCount = 0;
+    qint32 RecordLimit = 10000;
+    QString LastRecordKey;
+};
+
+// Per-run state shared by the parts of the window, owned by the main window and handed to the
+// parts by reference. Everything here is used on the UI thread only.
+struct RunState
+{
+    QString DecimalSeparatorText;
+    QString TimeSeparatorText = u":"_qs;
+    ModelProfile profile;
+
+    QString ReadingFrame;
+    Reading reading;
+
+    QString scaleCode = u"4"_qs;
+    DialScale dialScale;
+
+    RecordCounters counters;
+
+    int LinkSilenceCount = 0;
+    int HidIdleReports = 0;
+
+    QString TrackedUnit = u"113"_qs;
+};

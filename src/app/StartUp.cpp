@@ -1,0 +1,53 @@
+// The window's creation handler: every part's initial state, in a fixed order.
+
+#include "app/MainWindow.h"
+#include "links/SerialLink.h"
+#include "support/Clock.h"
+#include "support/LocaleTexts.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+
+void MainWindow::FormCreate()
+{
+    FormControls &c = m_controls;
+    RunState &s = m_state;
+
+    s.DecimalSeparatorText = LocaleTexts::decimalSeparatorText();
+    s.TimeSeparatorText = LocaleTexts::timeSeparatorText();
+
+    c.d_t->setText(LocaleTexts::clockLabelText(m_services.clock.now(), s.TimeSeparatorText));
+
+    s.scaleCode = u"4"_qs;
+    s.dialScale = DialScale{4000, 400, 40, 80};
+
+    s.TrackedUnit = u"113"_qs;
+
+    s.counters.RecordNo = 1;
+    s.counters.RecordLimit = 10000;
+
+    // The switch boxes hold the model choice; read them in their fixed order.
+    ModelSwitches chosen;
+    chosen.IFFerrant = c.IFFerrant->isChecked();
+    chosen.Gostel = c.Gostel->isChecked();
+    chosen.Brimlow = c.Brimlow->isChecked();
+    chosen.IFSennick = c.IFSennick->isChecked();
+    s.profile = selectProfile(chosen);
+    s.scaleCode = s.profile.scaleCode;
+    m_serialLink->setStartPort(s.profile.portNumber, s.profile.selectsCom1);
+
+    if (const std::optional<ProfileRow> row = profileRow(s.scaleCode)) {
+        s.dialScale = row->dialScale;
+        // A changed text runs the edit's change handler, which recomputes its limit.
+        c.Setmax->setText(row->setMaxText);
+        c.SetMin->setText(row->setMinText);
+        c.MinText->setText(row->minText);
+        c.MaxText->setText(row->maxText);
+        if (row->barMaximum > 0)
+            c.PBar2->setMaximum(row->barMaximum);
+    }
+
+    setWindowTitle(composeCaption(s.profile, processorSuffix()));
+}

@@ -1,0 +1,8 @@
+#include "support/Beeper.h"
+
+#include <QApplication>
+
+void Beeper::beep()
+{
+    QApplication::beep();
+}

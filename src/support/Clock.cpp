@@ -1,0 +1,6 @@
+#include "support/Clock.h"
+
+QDateTime Clock::now() const
+{
+    return QDateTime::currentDateTime();
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QDateTime>
+
+// The local date and time. Tests install their own clock.
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const;
+};

@@ -1,0 +1,100 @@
+#include "support/Prompts.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+namespace {
+
+// Message boxes carry the application's title, which this program leaves empty.
+QMessageBox::StandardButton showBox(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                    const QString &text, QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, title, text, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QString withDefaultExtension(const QString &chosen, const FileDialogOptions &options)
+{
+    if (chosen.isEmpty() || options.defaultExtension.isEmpty())
+        return chosen;
+    return QFileInfo(chosen).suffix().isEmpty() ? chosen + u'.' + options.defaultExtension
+                                                : chosen;
+}
+
+} // namespace
+
+void QtPrompts::information(QWidget *parent, const QString &text)
+{
+    showBox(parent, QMessageBox::Information, QString(), text, QMessageBox::Ok);
+}
+
+void QtPrompts::warningCancel(QWidget *parent, const QString &text)
+{
+    showBox(parent, QMessageBox::Warning, QString(), text, QMessageBox::Cancel);
+}
+
+bool QtPrompts::question(QWidget *parent, const QString &text)
+{
+    return showBox(parent, QMessageBox::Information, QString(), text,
+                   QMessageBox::Yes | QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+void QtPrompts::error(QWidget *parent, const QString &text)
+{
+    showBox(parent, QMessageBox::Critical, u"Error"_qs, text, QMessageBox::Ok);
+}
+
+void QtPrompts::applicationError(QWidget *parent, const QString &text)
+{
+    showBox(parent, QMessageBox::Critical, QString(), text, QMessageBox::Ok);
+}
+
+QString QtPrompts::openFile(QWidget *parent, const FileDialogOptions &options)
+{
+    return QFileDialog::getOpenFileName(parent, options.title, options.fileName,
+                                        qtFilter(options.filter));
+}
+
+QString QtPrompts::saveFile(QWidget *parent, const FileDialogOptions &options)
+{
+    const QFileDialog::Options flags = options.confirmOverwrite
+        ? QFileDialog::Options()
+        : QFileDialog::DontConfirmOverwrite;
+    return withDefaultExtension(QFileDialog::getSaveFileName(parent, options.title,
+                                                             options.fileName,
+                                                             qtFilter(options.filter), nullptr,
+                                                             flags),
+                                options);
+}
+
+QString QtPrompts::savePicture(QWidget *parent, const FileDialogOptions &options)
+{
+    return saveFile(parent, options);
+}
+
+void QtPrompts::printPreview(QWidget *parent, const std::function<void(QPrinter *)> &paint)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintPreviewDialog dialog(&printer, parent);
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [&paint](QPrinter *p) { paint(p); });
+    dialog.exec();
+}
+
+QString QtPrompts::qtFilter(const QString &filter)
+{
+    const QStringList parts = filter.split(u'|');
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts.at(i + 1);
+        patterns.replace(u';', u' ');
+        // The description may already show its patterns; Qt reads those from the brackets.
+        const QString description = parts.at(i).section(u'(', 0, 0).trimmed();
+        entries << description + u" ("_qs + patterns + u')';
+    }
+    return entries.join(u";;"_qs);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QPrinter;
+class QWidget;
+
+// Options of a file dialog. The filter uses the "Description|*.ext|Description|*.ext" form.
+struct FileDialogOptions
+{
+    QString title;
+    QString filter;
+    QString defaultExtension; // without the dot
+    QString fileName; // proposed name
+    bool confirmOverwrite = false;
+};
+
+// Every message box, file dialog and print preview goes through here, so tests can answer them.
+class Prompts
+{
+public:
+    virtual ~Prompts() = default;
+
+    // Information box with a single OK button.
+    virtual void information(QWidget *parent, const QString &text) = 0;
+    // Warning box with a single Cancel button.
+    virtual void warningCancel(QWidget *parent, const QString &text) = 0;
+    // Yes/No question; true for Yes.
+    virtual bool question(QWidget *parent, const QString &text) = 0;
+    // Error box with the caption "Error".
+    virtual void error(QWidget *parent, const QString &text) = 0;
+    // The general error report of a handler that failed (a conversion error, for instance).
+    virtual void applicationError(QWidget *parent, const QString &text) = 0;
+
+    // File dialogs; an empty result means the user cancelled.
+    virtual QString openFile(QWidget *parent, const FileDialogOptions &options) = 0;
+    virtual QString saveFile(QWidget *parent, const FileDialogOptions &options) = 0;
+    virtual QString savePicture(QWidget *parent, const FileDialogOptions &options) = 0;
+
+    // Print preview; paint draws the document onto the printer it is given.
+    virtual void printPreview(QWidget *parent, const std::function<void(QPrinter *)> &paint) = 0;
+};
+
+// The real dialogs.
+class QtPrompts : public Prompts
+{
+public:
+    void information(QWidget *parent, const QString &text) override;
+    void warningCancel(QWidget *parent, const QString &text) override;
+    bool question(QWidget *parent, const QString &text) override;
+    void error(QWidget *parent, const QString &text) override;
+    void applicationError(QWidget *parent, const QString &text) override;
+    QString openFile(QWidget *parent, const FileDialogOptions &options) override;
+    QString saveFile(QWidget *parent, const FileDialogOptions &options) override;
+    QString savePicture(QWidget *parent, const FileDialogOptions &options) override;
+    void printPreview(QWidget *parent, const std::function<void(QPrinter *)> &paint) override;
+
+    // "Text (*.txt)|*.txt|All (*.*)|*.*" in the form Qt's dialogs take.
+    static QString qtFilter(const QString &filter);
+};

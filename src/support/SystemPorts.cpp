@@ -1,0 +1,12 @@
+#include "support/SystemPorts.h"
+
+#include <QSerialPortInfo>
+
+QStringList systemSerialPorts()
+{
+    QStringList paths;
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        paths << info.systemLocation();
+    return paths;
+}

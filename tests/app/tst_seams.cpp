@@ -1,0 +1,164 @@
+#include "app/CommandLine.h"
+#include "support/PortNames.h"
+#include "support/Prompts.h"
+#include "support/StrictInt.h"
+
+#include <QTest>
+
+class TestSeams : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void portsOrderedAdaptersFirst();
+    void portNumbersMapToPresentPorts();
+    void overridesWin();
+    void overrideOption_data();
+    void overrideOption();
+    void commandLine_data();
+    void commandLine();
+    void dialogFilters();
+    void strictIntegers_data();
+    void strictIntegers();
+};
+
+void TestSeams::portsOrderedAdaptersFirst()
+{
+    const QStringList present{u"/dev/ttyS1"_qs, u"/dev/ttyUSB10"_qs, u"/dev/pts/3"_qs,
+                              u"/dev/ttyACM0"_qs, u"/dev/ttyS0"_qs, u"/dev/ttyUSB2"_qs};
+    QCOMPARE(PortNames::ordered(present),
+             (QStringList{u"/dev/ttyACM0"_qs, u"/dev/ttyUSB2"_qs, u"/dev/ttyUSB10"_qs,
+                          u"/dev/ttyS0"_qs, u"/dev/ttyS1"_qs, u"/dev/pts/3"_qs}));
+}
+
+void TestSeams::portNumbersMapToPresentPorts()
+{
+    QStringList present{u"/dev/ttyS0"_qs, u"/dev/ttyUSB0"_qs};
+    PortNames names([&] { return present; });
+    QCOMPARE(names.devicePath(1), u"/dev/ttyUSB0"_qs);
+    QCOMPARE(names.devicePath(2), u"/dev/ttyS0"_qs);
+    QCOMPARE(names.devicePath(3), QString());
+    // The mapping follows ports that come and go.
+    present << u"/dev/ttyACM0"_qs;
+    QCOMPARE(names.devicePath(1), u"/dev/ttyACM0"_qs);
+    QCOMPARE(PortNames().devicePath(1), QString());
+}
+
+void TestSeams::overridesWin()
+{
+    qputenv("METERLINK_COM2", "/dev/from-environment");
+    qputenv("METERLINK_COM3", "/dev/env-three");
+    PortNames names([] { return QStringList{u"/dev/ttyUSB0"_qs}; });
+    names.readEnvironment();
+    QVERIFY(names.addOverrideOption(u"3=/dev/pts/7"_qs, nullptr));
+    qunsetenv("METERLINK_COM2");
+    qunsetenv("METERLINK_COM3");
+    QCOMPARE(names.devicePath(1), u"/dev/ttyUSB0"_qs);
+    QCOMPARE(names.devicePath(2), u"/dev/from-environment"_qs);
+    QCOMPARE(names.devicePath(3), u"/dev/pts/7"_qs); // the command line wins
+}
+
+void TestSeams::overrideOption_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("port 1") << u"1=/dev/ttyUSB0"_qs << true;
+    QTest::newRow("path with =") << u"4=/tmp/a=b"_qs << true;
+    QTest::newRow("port 5") << u"5=/dev/ttyUSB0"_qs << false;
+    QTest::newRow("port 0") << u"0=/dev/ttyUSB0"_qs << false;
+    QTest::newRow("no path") << u"1="_qs << false;
+    QTest::newRow("no number") << u"/dev/ttyUSB0"_qs << false;
+}
+
+void TestSeams::overrideOption()
+{
+    QFETCH(QString, option);
+    QFETCH(bool, valid);
+    PortNames names;
+    QString error;
+    QCOMPARE(names.addOverrideOption(option, &error), valid);
+    QCOMPARE(error.isEmpty(), valid);
+}
+
+void TestSeams::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("exitNow");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<bool>("brimlow");
+    QTest::addColumn<int>("overrides");
+
+    QTest::newRow("nothing") << QStringList{} << false << 0 << true << 0;
+    QTest::newRow("two ports") << QStringList{u"--com"_qs, u"1=/dev/pts/3"_qs,
+                                              u"--com=2=/dev/ttyUSB1"_qs}
+                               << false << 0 << true << 2;
+    QTest::newRow("model") << QStringList{u"--model"_qs, u"IFFerrant"_qs} << false << 0 << false
+                           << 0;
+    QTest::newRow("bad port") << QStringList{u"--com"_qs, u"9=/dev/x"_qs} << true << 2 << true << 0;
+    QTest::newRow("bad model") << QStringList{u"--model"_qs, u"x"_qs} << true << 2 << true << 0;
+    QTest::newRow("unknown option") << QStringList{u"--colour"_qs} << true << 2 << true << 0;
+    QTest::newRow("stray argument") << QStringList{u"file.xml"_qs} << true << 2 << true << 0;
+    QTest::newRow("help") << QStringList{u"--help"_qs} << true << 0 << true << 0;
+}
+
+void TestSeams::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, exitNow);
+    QFETCH(int, exitCode);
+    QFETCH(bool, brimlow);
+    QFETCH(int, overrides);
+
+    const CommandLine c = CommandLine::parse(QStringList{u"meterlink"_qs} + arguments);
+    QCOMPARE(c.exitNow, exitNow);
+    QCOMPARE(c.exitCode, exitCode);
+    if (exitNow) {
+        QVERIFY(!c.message.isEmpty());
+        return;
+    }
+    QCOMPARE(c.switches.Brimlow, brimlow);
+    QCOMPARE(c.comOverrides.size(), overrides);
+}
+
+void TestSeams::dialogFilters()
+{
+    QCOMPARE(QtPrompts::qtFilter(u"Bitmaps (*.bmp)|*.bmp"_qs), u"Bitmaps (*.bmp)"_qs);
+    QCOMPARE(QtPrompts::qtFilter(u"Excel files|*.xls|Text files|*.txt;*.log"_qs),
+             u"Excel files (*.xls);;Text files (*.txt *.log)"_qs);
+}
+
+void TestSeams::strictIntegers_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("value");
+
+    QTest::newRow("digits") << u"0123"_qs << true << 123;
+    QTest::newRow("minus") << u"-123"_qs << true << -123;
+    QTest::newRow("plus") << u"+7"_qs << true << 7;
+    QTest::newRow("largest") << u"2147483647"_qs << true << 2147483647;
+    QTest::newRow("smallest") << u"-2147483648"_qs << true << int(-2147483647 - 1);
+    QTest::newRow("too large") << u"2147483648"_qs << false << 0;
+    QTest::newRow("far too large") << u"99999999999999999999"_qs << false << 0;
+    QTest::newRow("empty") << QString() << false << 0;
+    QTest::newRow("sign alone") << u"-"_qs << false << 0;
+    QTest::newRow("blank inside") << u"1 2"_qs << false << 0;
+    QTest::newRow("leading blank") << u" 12"_qs << false << 0;
+    QTest::newRow("hex digit") << u"1A"_qs << false << 0;
+    QTest::newRow("overload mark") << u"0@"_qs << false << 0;
+    QTest::newRow("two signs") << u"--1"_qs << false << 0;
+    QTest::newRow("Arabic-Indic digit") << u"\u0661"_qs << false << 0;
+}
+
+void TestSeams::strictIntegers()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(int, value);
+    const std::optional<qint32> n = strictToInt(text);
+    QCOMPARE(bool(n), valid);
+    if (valid)
+        QCOMPARE(*n, value);
+}
+
+QTEST_GUILESS_MAIN(TestSeams)
+#include "tst_seams.moc"

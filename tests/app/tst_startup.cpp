@@ -1,0 +1,105 @@
+#include "links/SerialLink.h"
+#include "support/TestWindow.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTest>
+#include <QToolButton>
+
+class TestStartUp : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void profileApplied_data();
+    void profileApplied();
+    void initialState();
+    void clockLabelShowsStartTime();
+};
+
+void TestStartUp::profileApplied_data()
+{
+    QTest::addColumn<QString>("switches");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("scaleCode");
+    QTest::addColumn<DialScale>("scale");
+    QTest::addColumn<QStringList>("texts"); // Setmax, SetMin, MinText, MaxText
+    QTest::addColumn<int>("barMaximum");
+    QTest::addColumn<int>("port");
+
+    const QString suffix = processorSuffix();
+    QTest::newRow("Brimlow alone")
+        << u"Brimlow"_qs << u"Brimlow/Carvane Interface Program Ver2.00"_qs + suffix << u"4"_qs
+        << DialScale{4000, 400, 40, 80}
+        << QStringList{u"4000"_qs, u"-4000"_qs, u"4001"_qs, u"-4001"_qs} << 40 << 1;
+    QTest::newRow("Ferrant alone")
+        << u"IFFerrant"_qs << u"Ferrant Interface Program _Ver: 1.00"_qs + suffix << u"22"_qs
+        << DialScale{22000, 220, 22, 44}
+        << QStringList{u"22000"_qs, u"-22000"_qs, u"-22001"_qs, u"22001"_qs} << 22 << 4;
+    QTest::newRow("Ferrant and Brimlow")
+        << u"IFFerrant,Brimlow"_qs << u"Brimlow/Carvane Interface Program Ver2.00"_qs + suffix
+        << u"4"_qs << DialScale{4000, 400, 40, 80}
+        << QStringList{u"4000"_qs, u"-4000"_qs, u"4001"_qs, u"-4001"_qs} << 40 << 1;
+    QTest::newRow("Sennick alone")
+        << u"IFSennick"_qs << u"Lumisk Interface Program _Ver: 1.00"_qs + suffix << u"4"_qs
+        << DialScale{4000, 400, 40, 80}
+        << QStringList{u"4000"_qs, u"-4000"_qs, u"4001"_qs, u"-4001"_qs} << 40 << 4;
+    QTest::newRow("no switch")
+        << u"none"_qs << suffix << u"4"_qs << DialScale{4000, 400, 40, 80}
+        << QStringList{u"4000"_qs, u"-4000"_qs, u"4001"_qs, u"-4001"_qs} << 40 << 4;
+}
+
+void TestStartUp::profileApplied()
+{
+    QFETCH(QString, switches);
+    QFETCH(QString, caption);
+    QFETCH(QString, scaleCode);
+    QFETCH(DialScale, scale);
+    QFETCH(QStringList, texts);
+    QFETCH(int, barMaximum);
+    QFETCH(int, port);
+
+    TestWindow t(*ModelSwitches::parse(switches, nullptr));
+    MainWindow &w = *t.window;
+    QCOMPARE(w.windowTitle(), caption);
+    QCOMPARE(w.state().scaleCode, scaleCode);
+    QVERIFY(w.state().dialScale == scale);
+    QCOMPARE((QStringList{t.find<QLineEdit>(u"Setmax"_qs)->text(),
+                          t.find<QLineEdit>(u"SetMin"_qs)->text(),
+                          t.find<QLabel>(u"MinText"_qs)->text(),
+                          t.find<QLabel>(u"MaxText"_qs)->text()}),
+             texts);
+    QCOMPARE(t.find<QProgressBar>(u"PBar2"_qs)->maximum(), barMaximum);
+    QCOMPARE(w.serialLink().portNumber(), port);
+
+    // Whatever the profile, the port panel in front reads "COM 1".
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(t.find<QWidget>(u"BtCOM1"_qs)->isVisible());
+    QCOMPARE(t.find<QLabel>(u"BtCOM1"_qs)->text(), u"COM 1"_qs);
+}
+
+void TestStartUp::initialState()
+{
+    TestWindow t;
+    const RunState &s = t.window->state();
+    QCOMPARE(s.counters.RecordNo, 1);
+    QCOMPARE(s.counters.RecordedCount, 0);
+    QCOMPARE(s.counters.RecordLimit, 10000);
+    QCOMPARE(s.TrackedUnit, u"113"_qs);
+    QCOMPARE(s.DecimalSeparatorText, u"."_qs); // ctest runs this under C.UTF-8
+    QCOMPARE(s.profile.receiveHandler, ReceiveHandler::GostelData);
+    QCOMPARE(t.find<QToolButton>(u"Bt10"_qs)->text(), u"1"_qs);
+    QCOMPARE(t.find<QLineEdit>(u"Maxrecord"_qs)->text(), u"100"_qs);
+    QCOMPARE(t.find<QProgressBar>(u"PBar2"_qs)->value(), 20);
+    QVERIFY(t.prompts.shown.isEmpty()); // start-up reports nothing
+}
+
+void TestStartUp::clockLabelShowsStartTime()
+{
+    TestWindow t;
+    QCOMPARE(t.find<QLabel>(u"d_t"_qs)->text(), u"09 : 05 : 04     03 - 07 - 2026"_qs);
+}
+
+QTEST_MAIN(TestStartUp)
+#include "tst_startup.moc"

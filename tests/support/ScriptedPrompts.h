@@ -1,0 +1,49 @@
+#pragma once
+
+#include "support/Prompts.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Records every dialog the program would show and answers from a script, so no test ever
+// waits on a dialog.
+class ScriptedPrompts : public Prompts
+{
+public:
+    struct Shown
+    {
+        QString kind; // "information", "warningCancel", "question", "error", "applicationError",
+                      // "openFile", "saveFile", "savePicture", "printPreview"
+        QString text; // message text, or the dialog's filter
+    };
+
+    QList<Shown> shown;
+    QList<bool> questionAnswers; // taken in order; No when empty
+    QStringList fileAnswers; // taken in order; cancelled when empty
+    QList<FileDialogOptions> fileDialogs;
+    std::function<void(QPrinter *)> lastPreview;
+
+    void information(QWidget *, const QString &text) override { record(u"information"_qs, text); }
+    void warningCancel(QWidget *, const QString &text) override
+    {
+        record(u"warningCancel"_qs, text);
+    }
+    bool question(QWidget *, const QString &text) override;
+    void error(QWidget *, const QString &text) override { record(u"error"_qs, text); }
+    void applicationError(QWidget *, const QString &text) override
+    {
+        record(u"applicationError"_qs, text);
+    }
+    QString openFile(QWidget *, const FileDialogOptions &options) override;
+    QString saveFile(QWidget *, const FileDialogOptions &options) override;
+    QString savePicture(QWidget *, const FileDialogOptions &options) override;
+    void printPreview(QWidget *, const std::function<void(QPrinter *)> &paint) override;
+
+    QStringList texts(const QString &kind) const;
+    void clear() { shown.clear(); }
+
+private:
+    void record(const QString &kind, const QString &text) { shown.append({kind, text}); }
+    QString fileAnswer(const QString &kind, const FileDialogOptions &options);
+};

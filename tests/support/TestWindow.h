@@ -1,0 +1,33 @@
+#pragma once
+
+#include "app/MainWindow.h"
+#include "support/CountingBeeper.h"
+#include "support/PortNames.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TestClock.h"
+
+#include <QStringList>
+#include <memory>
+
+// The real main window with the test seams installed. Ports come from the given list.
+struct TestWindow
+{
+    ScriptedPrompts prompts;
+    TestClock clock;
+    CountingBeeper beeper;
+    QStringList ports;
+    PortNames portNames{[this] { return ports; }};
+    std::unique_ptr<MainWindow> window;
+
+    explicit TestWindow(const ModelSwitches &switches = {})
+    {
+        window = std::make_unique<MainWindow>(Services{prompts, clock, beeper, portNames},
+                                              switches);
+    }
+
+    template<class T>
+    T *find(const QString &name) const
+    {
+        return window->findChild<T *>(name);
+    }
+};
