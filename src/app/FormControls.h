@@ -12,13 +12,14 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 class QTableView;
 class QTimer;
 class QToolButton;
 class QWidget;
 class ClickLabel;
+class BarGraph;
+class LcdPanel;
 
 // The window's controls, under the names the rest of the program uses for them. Built by
 // MainWindow; the parts of the program hold a reference and reach the controls they own.
@@ -46,13 +47,13 @@ struct FormControls
     ClickLabel *BtExit = nullptr;
 
     // LCD panel and bar graph.
-    QFrame *Panel1 = nullptr;
+    LcdPanel *Panel1 = nullptr;
     QLabel *LcdDa = nullptr;
     QLabel *LcdDb = nullptr;
     QLabel *LcdDc = nullptr;
     QLabel *LcdDd = nullptr;
     QLabel *d_t = nullptr;
-    QProgressBar *PBar2 = nullptr;
+    BarGraph *PBar2 = nullptr;
 
     // Function board.
     QGroupBox *GroupBox1 = nullptr;

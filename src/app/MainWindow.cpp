@@ -7,10 +7,12 @@
 #include "chart/ChartCommands.h"
 #include "links/BridgeLink.h"
 #include "links/SerialLink.h"
+#include "meter/MeterDisplay.h"
 #include "recording/DataFiles.h"
 #include "recording/ReadingRecorder.h"
 #include "recording/SamplingClock.h"
 #include "recording/TablePrinter.h"
+#include "support/ErrorReport.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -77,7 +79,10 @@ void MainWindow::applySwitchBoxes()
 
 void MainWindow::createParts()
 {
-    m_serialLink = std::make_unique<SerialLink>(m_controls, m_state, m_services);
+    m_errorReport = std::make_unique<ErrorReport>(m_services.prompts, this);
+    m_display = std::make_unique<MeterDisplay>(m_controls, m_state, m_services, *m_controls.Panel1);
+    m_serialLink = std::make_unique<SerialLink>(m_controls, m_state, m_services, *m_display,
+                                                *m_errorReport);
     m_bridgeLink = std::make_unique<BridgeLink>(m_controls, m_state, m_services);
     m_recorder = std::make_unique<ReadingRecorder>(m_controls, m_state, m_services);
     m_samplingClock = std::make_unique<SamplingClock>(m_controls, m_state, m_services);

@@ -12,7 +12,9 @@ class AlarmLimits;
 class BridgeLink;
 class ChartCommands;
 class DataFiles;
+class ErrorReport;
 class ExitCommand;
+class MeterDisplay;
 class ReadingRecorder;
 class SamplingClock;
 class SerialLink;
@@ -34,6 +36,8 @@ public:
     RunState &state() { return m_state; }
     const ModelSwitches &switches() const { return m_switches; }
 
+    MeterDisplay &display() { return *m_display; }
+    ErrorReport &errorReport() { return *m_errorReport; }
     SerialLink &serialLink() { return *m_serialLink; }
     ReadingRecorder &recorder() { return *m_recorder; }
     SamplingClock &samplingClock() { return *m_samplingClock; }
@@ -66,6 +70,8 @@ private:
     FormControls m_controls;
     RunState m_state;
 
+    std::unique_ptr<ErrorReport> m_errorReport;
+    std::unique_ptr<MeterDisplay> m_display;
     std::unique_ptr<SerialLink> m_serialLink;
     std::unique_ptr<BridgeLink> m_bridgeLink;
     std::unique_ptr<ReadingRecorder> m_recorder;

@@ -4,6 +4,8 @@
 #include "app/MainWindow.h"
 #include "app/Pictures.h"
 #include "app/WindowLook.h"
+#include "meter/BarGraph.h"
+#include "meter/LcdPanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,7 +16,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -83,6 +84,11 @@ void MainWindow::buildLinkBar(QWidget *client)
                               u"COM "_qs + QString::number(n));
         p->setFont(WindowLook::arial(13, true));
         fill(p, WindowLook::Silver);
+        // While the port is open the panel is disabled: its caption stays readable, greyed.
+        QPalette greyed = p->palette();
+        greyed.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x6A, 0x6A, 0x6A));
+        greyed.setColor(QPalette::Disabled, QPalette::Window, WindowLook::Silver);
+        p->setPalette(greyed);
         p->setCursor(Qt::PointingHandCursor);
         p->setVisible(n == 1); // the window starts with the "COM 1" panel in front
         *ports[n - 1] = p;
@@ -101,44 +107,30 @@ void MainWindow::buildLinkBar(QWidget *client)
     c.BitBtn1 = make<QPushButton>(client, u"BitBtn1"_qs, QRect(696, 3, 105, 25), u"Exit"_qs);
     c.BitBtn1->setFont(WindowLook::arial(14, false));
 
-    c.BTCon = panel(client, u"BTCon"_qs, QRect(300, 3, 80, 25), u"Connect"_qs);
+    // Outside the client area: the link shows and hides them, the user never sees them.
+    c.BTCon = panel(client, u"BTCon"_qs, QRect(ClientWidth + 10, 3, 80, 25), u"Connect"_qs);
     c.BTCon->hide();
-    c.BtDiscon = panel(client, u"BtDiscon"_qs, QRect(300, 3, 80, 25), u"Disconnect"_qs);
+    c.BtDiscon = panel(client, u"BtDiscon"_qs, QRect(ClientWidth + 10, 3, 80, 25),
+                       u"Disconnect"_qs);
     c.BtDiscon->hide();
-    c.BtExit = panel(client, u"BtExit"_qs, QRect(610, 3, 80, 25), u"Exit"_qs);
+    c.BtExit = panel(client, u"BtExit"_qs, QRect(ClientWidth + 100, 3, 80, 25), u"Exit"_qs);
     c.BtExit->hide();
 }
 
 void MainWindow::buildLcdPanel(QWidget *client)
 {
     FormControls &c = m_controls;
-    c.Panel1 = make<QFrame>(client, u"Panel1"_qs, QRect(8, 35, 425, 206));
-    c.Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    fill(c.Panel1, WindowLook::Cream);
+    c.Panel1 = new LcdPanel(client);
+    c.Panel1->setGeometry(8, 35, 425, 206);
+    c.LcdDa = c.Panel1->findChild<QLabel *>(u"LcdDa"_qs);
+    c.LcdDb = c.Panel1->findChild<QLabel *>(u"LcdDb"_qs);
+    c.LcdDc = c.Panel1->findChild<QLabel *>(u"LcdDc"_qs);
+    c.LcdDd = c.Panel1->findChild<QLabel *>(u"LcdDd"_qs);
+    c.d_t = c.Panel1->findChild<QLabel *>(u"d_t"_qs);
 
-    // The four main digits with their design-time captions; the display rewrites them.
-    const int lefts[] = {56, 136, 216, 288};
-    const QString names[] = {u"LcdDa"_qs, u"LcdDb"_qs, u"LcdDc"_qs, u"LcdDd"_qs};
-    const QString captions[] = {u"3"_qs, u"9"_qs, u"9"_qs, u"9"_qs};
-    QLabel **digits[] = {&c.LcdDa, &c.LcdDb, &c.LcdDc, &c.LcdDd};
-    for (int i = 0; i < 4; ++i) {
-        QLabel *d = make<QLabel>(c.Panel1, names[i], QRect(lefts[i], 20, 76, 148), captions[i]);
-        QFont f = WindowLook::segments(112);
-        f.setStretch(62); // the meter's digits are tall and narrow
-        d->setFont(f);
-        d->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        *digits[i] = d;
-    }
-
-    c.d_t = make<QLabel>(c.Panel1, u"d_t"_qs, QRect(152, 182, 99, 22), u"displaytime"_qs);
-    c.d_t->setFont(WindowLook::sansSerif(11, false));
-    fill(c.d_t, WindowLook::Cream);
-    c.d_t->hide();
-
-    c.PBar2 = make<QProgressBar>(client, u"PBar2"_qs, QRect(9, 240, 421, 17));
-    c.PBar2->setRange(0, 40);
+    c.PBar2 = make<BarGraph>(client, u"PBar2"_qs, QRect(9, 240, 421, 17));
+    c.PBar2->setMaximum(40);
     c.PBar2->setValue(20);
-    c.PBar2->setTextVisible(false);
 }
 
 void MainWindow::buildFunctionBoard(QWidget *client)

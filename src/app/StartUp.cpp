@@ -8,7 +8,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
+#include "meter/BarGraph.h"
 
 void MainWindow::FormCreate()
 {
@@ -36,6 +36,10 @@ void MainWindow::FormCreate()
     chosen.IFSennick = c.IFSennick->isChecked();
     s.profile = selectProfile(chosen);
     s.scaleCode = s.profile.scaleCode;
+    // Frames of the other models' handlers are not understood by this build: their data is
+    // received and left unread.
+    if (s.profile.receiveHandler == ReceiveHandler::GostelData)
+        m_serialLink->installGostelData();
     m_serialLink->setStartPort(s.profile.portNumber, s.profile.selectsCom1);
 
     if (const std::optional<ProfileRow> row = profileRow(s.scaleCode)) {

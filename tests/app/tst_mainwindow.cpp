@@ -12,7 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProgressBar>
+#include "meter/BarGraph.h"
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>

@@ -3,7 +3,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
+#include "meter/BarGraph.h"
 #include <QTest>
 #include <QToolButton>
 
@@ -69,7 +69,7 @@ void TestStartUp::profileApplied()
                           t.find<QLabel>(u"MinText"_qs)->text(),
                           t.find<QLabel>(u"MaxText"_qs)->text()}),
              texts);
-    QCOMPARE(t.find<QProgressBar>(u"PBar2"_qs)->maximum(), barMaximum);
+    QCOMPARE(t.find<BarGraph>(u"PBar2"_qs)->maximum(), barMaximum);
     QCOMPARE(w.serialLink().portNumber(), port);
 
     // Whatever the profile, the port panel in front reads "COM 1".
@@ -91,7 +91,7 @@ void TestStartUp::initialState()
     QCOMPARE(s.profile.receiveHandler, ReceiveHandler::GostelData);
     QCOMPARE(t.find<QToolButton>(u"Bt10"_qs)->text(), u"1"_qs);
     QCOMPARE(t.find<QLineEdit>(u"Maxrecord"_qs)->text(), u"100"_qs);
-    QCOMPARE(t.find<QProgressBar>(u"PBar2"_qs)->value(), 20);
+    QCOMPARE(t.find<BarGraph>(u"PBar2"_qs)->value(), 20);
     QVERIFY(t.prompts.shown.isEmpty()); // start-up reports nothing
 }
 

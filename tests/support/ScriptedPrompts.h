@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <utility>
 
 // Records every dialog the program would show and answers from a script, so no test ever
 // waits on a dialog.
@@ -23,6 +25,8 @@ public:
     QStringList fileAnswers; // taken in order; cancelled when empty
     QList<FileDialogOptions> fileDialogs;
     std::function<void(QPrinter *)> lastPreview;
+    // Runs while the next box is "open", to see what the program does meanwhile.
+    std::function<void()> whileNextBoxIsOpen;
 
     void information(QWidget *, const QString &text) override { record(u"information"_qs, text); }
     void warningCancel(QWidget *, const QString &text) override
@@ -44,6 +48,11 @@ public:
     void clear() { shown.clear(); }
 
 private:
-    void record(const QString &kind, const QString &text) { shown.append({kind, text}); }
+    void record(const QString &kind, const QString &text)
+    {
+        shown.append({kind, text});
+        if (whileNextBoxIsOpen)
+            std::exchange(whileNextBoxIsOpen, nullptr)();
+    }
     QString fileAnswer(const QString &kind, const FileDialogOptions &options);
 };

@@ -1,0 +1,135 @@
+// The per-frame display sequence in the real window on Qt's offscreen platform, and the time
+// from a byte written into a pseudo-terminal to the reading on the replica LCD.
+
+#include "app/MainWindow.h"
+#include "links/SerialLink.h"
+#include "meter/MeterDisplay.h"
+#include "support/Beeper.h"
+#include "support/Clock.h"
+#include "support/PortNames.h"
+#include "support/Prompts.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <benchmark/benchmark.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+struct Window
+{
+    QtPrompts prompts;
+    Clock clock;
+    Beeper beeper;
+    PortNames names;
+    MainWindow window{Services{prompts, clock, beeper, names}, ModelSwitches{}};
+
+    Window()
+    {
+        window.show();
+        QApplication::processEvents();
+    }
+};
+
+const QStringList frames = {
+    u"A00012340010D"_qs, u"A01101230010D"_qs, u"A20300990010D"_qs, u"A11000250000D"_qs,
+    u"A22112340000D"_qs, u"A40019990410D"_qs, u"A71104500000D"_qs, u"A80039990028D"_qs,
+    u"A20100000100D"_qs, u"A11000000001D"_qs, u"A30005670010D"_qs, u"A61100120090D"_qs,
+};
+
+// The sequence alone; the event loop runs between frames (untimed), as it does in the program.
+void BM_DisplaySequence(benchmark::State &state)
+{
+    Window w;
+    RunState &s = w.window.state();
+    qsizetype i = 0;
+    for (auto _ : state) {
+        s.ReadingFrame = frames[i++ % frames.size()];
+        benchmark::DoNotOptimize(w.window.display().LcdDisplayGostel());
+        state.PauseTiming();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DisplaySequence);
+
+// The sequence plus the event processing and repaint it causes.
+void BM_DisplaySequenceAndPaint(benchmark::State &state)
+{
+    Window w;
+    RunState &s = w.window.state();
+    qsizetype i = 0;
+    for (auto _ : state) {
+        s.ReadingFrame = frames[i++ % frames.size()];
+        benchmark::DoNotOptimize(w.window.display().LcdDisplayGostel());
+        QApplication::processEvents();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DisplaySequenceAndPaint);
+
+// From the write of a reading's last byte to the new digits on the panel, through a
+// pseudo-terminal and the serial link's poll (50 ms).
+void BM_ByteToLcdLatency(benchmark::State &state)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ::grantpt(master);
+    ::unlockpt(master);
+    termios tio {};
+    ::tcgetattr(master, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(master, TCSANOW, &tio);
+
+    Window w;
+    w.names.setOverride(1, QString::fromLocal8Bit(::ptsname(master)));
+    w.window.findChild<QPushButton *>(u"COMCon"_qs)->click();
+    if (!w.window.serialLink().COMM2().IsOpen()) {
+        state.SkipWithError("the pseudo-terminal did not open");
+        return;
+    }
+    QLabel *digit = w.window.findChild<QLabel *>(u"LcdDd"_qs);
+    int n = 0;
+    for (auto _ : state) {
+        const char last = char('0' + (++n % 10));
+        QByteArray bytes("\n000123");
+        bytes += last;
+        bytes += "0010\r";
+        // Let a poll tick pass at a random phase, like a meter that does not know our timer.
+        QElapsedTimer idle;
+        idle.start();
+        while (idle.elapsed() < 7 + n % 43)
+            QApplication::processEvents(QEventLoop::AllEvents, 1);
+        QElapsedTimer t;
+        t.start();
+        if (::write(master, bytes.constData(), size_t(bytes.size())) != bytes.size()) {
+            state.SkipWithError("write failed");
+            break;
+        }
+        while (digit->text() != QString(QChar::fromLatin1(last)) && t.elapsed() < 2000)
+            QApplication::processEvents(QEventLoop::AllEvents, 1);
+        state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);
+    }
+    ::close(master);
+}
+BENCHMARK(BM_ByteToLcdLatency)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(60);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
+                                                                   : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

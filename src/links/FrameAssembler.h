@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+#include <algorithm>
+#include <array>
+#include <utility>
+
+// Turns the meter's byte stream into frame texts. Each byte contributes the hexadecimal digit of
+// its low half; a carriage return adds its own digit "D" and ends the frame. The line feed that
+// follows a reading supplies the "A" that starts the next frame.
+class FrameAssembler
+{
+public:
+    // Only the first 21 digits of a frame are ever used.
+    static constexpr qsizetype MaxFrameLength = 21;
+
+    // Feeds received bytes; calls onFrame(const QString &frame) at every carriage return, in order.
+    // The assembly state is emptied before onFrame runs, so a frame that fails to decode still
+    // ends its frame and the next one starts clean.
+    template<class OnFrame>
+    void feed(QByteArrayView bytes, OnFrame &&onFrame)
+    {
+        for (const char byte : bytes) {
+            const auto value = static_cast<unsigned char>(byte);
+            if (value != 0x0D) {
+                append(hexDigit(value & 0x0F));
+                continue;
+            }
+            append(u'D');
+            m_frame.resize(m_length);
+            std::copy(m_digits.begin(), m_digits.begin() + m_length, m_frame.data());
+            m_length = 0;
+            onFrame(std::as_const(m_frame));
+        }
+    }
+
+    // The digits collected since the last carriage return.
+    QString accumulator() const
+    {
+        return QString(reinterpret_cast<const QChar *>(m_digits.data()), m_length);
+    }
+    void clear() { m_length = 0; }
+
+    // A frame the decoder accepts: "A" first and "D" thirteenth.
+    static bool plausible(QStringView frame)
+    {
+        return frame.size() >= 13 && frame[0] == u'A' && frame[12] == u'D';
+    }
+
+private:
+    static char16_t hexDigit(unsigned value)
+    {
+        return char16_t(value < 10 ? u'0' + value : u'A' + (value - 10));
+    }
+    void append(char16_t digit)
+    {
+        if (m_length < MaxFrameLength)
+            m_digits[m_length++] = digit;
+    }
+
+    std::array<char16_t, MaxFrameLength> m_digits {};
+    qsizetype m_length = 0;
+    QString m_frame;
+};

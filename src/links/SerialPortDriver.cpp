@@ -1,0 +1,244 @@
+#include "links/SerialPortDriver.h"
+
+#include "support/PortNames.h"
+
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+SerialPortDriver::SerialPortDriver(PortNames &portNames, QObject *parent)
+    : QObject(parent)
+    , m_portNames(portNames)
+{
+    m_buffer.resize(m_inBufferSize);
+    m_poll.setTimerType(Qt::PreciseTimer);
+    connect(&m_poll, &QTimer::timeout, this, &SerialPortDriver::Poll);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialPortDriver::onError);
+}
+
+SerialPortDriver::~SerialPortDriver()
+{
+    ClosePort();
+}
+
+QString SerialPortDriver::portName() const
+{
+    return u"COM"_qs + QChar(u'1' + int(m_portNumber));
+}
+
+QString SerialPortDriver::devicePath() const
+{
+    return m_portNames.devicePath(int(m_portNumber) + 1);
+}
+
+qint32 SerialPortDriver::baudRateValue(SerialBaudRate rate)
+{
+    static const qint32 rates[] = {110,   300,   600,   1200,  2400,  4800,  9600,
+                                   14400, 19200, 38400, 56000, 57600, 115200};
+    return rates[int(rate)];
+}
+
+void SerialPortDriver::failOpen(OpenFailure failure, const QString &reason)
+{
+    m_openFailure = failure;
+    const QString path = devicePath();
+    const QString port = u"COM "_qs + QChar(u'1' + int(m_portNumber));
+    const QString device = path.isEmpty() ? port : QString(port + u" ("_qs + path + u')');
+    m_openFailureText = device + u" could not be opened: "_qs + reason;
+}
+
+bool SerialPortDriver::OpenPort()
+{
+    if (IsOpen())
+        return true;
+
+    const QString path = devicePath();
+    if (path.isEmpty()) {
+        failOpen(OpenFailure::NoDevice,
+                 u"no serial port is present for this number. Plug in the cable, or name the "
+                 "device with --com N=PATH."_qs);
+        return false;
+    }
+
+    // Line settings made before opening are applied by the open itself; a pseudo-terminal only
+    // accepts its 7-bit format this way.
+    m_port.setPortName(path);
+    pushLineSettings();
+    m_port.setReadBufferSize(m_inBufferSize);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError error = m_port.error();
+        const QString detail = m_port.errorString();
+        m_port.clearError();
+        if (error == QSerialPort::DeviceNotFoundError || !QFileInfo::exists(path)) {
+            failOpen(OpenFailure::NotFound, u"the device does not exist (is the cable plugged in?)."_qs);
+        } else if (error == QSerialPort::PermissionError) {
+#ifdef Q_OS_UNIX
+            const bool mayAccess = ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
+#else
+            const bool mayAccess = true;
+#endif
+            if (mayAccess)
+                failOpen(OpenFailure::Busy,
+                         u"the port is in use by another program. Close that program and "
+                         "try again."_qs);
+            else
+                failOpen(OpenFailure::NoPermission,
+                         u"permission denied. Your user must be in the dialout group: run "
+                         "\"sudo usermod -aG dialout $USER\", then log out and in again."_qs);
+        } else {
+            failOpen(OpenFailure::Other, detail + u'.');
+        }
+        return false;
+    }
+
+    m_openFailure = OpenFailure::None;
+    m_openFailureText.clear();
+    ApplySettings();
+    m_poll.start(m_pollingDelay);
+    return true;
+}
+
+void SerialPortDriver::ClosePort()
+{
+    if (!IsOpen() || m_closing)
+        return;
+    m_closing = true;
+    m_poll.stop();
+    m_port.close();
+    m_port.clearError();
+    m_closing = false;
+}
+
+void SerialPortDriver::pushLineSettings()
+{
+    static const QSerialPort::DataBits bits[] = {QSerialPort::Data5, QSerialPort::Data6,
+                                                 QSerialPort::Data7, QSerialPort::Data8};
+    static const QSerialPort::StopBits stops[] = {QSerialPort::OneStop,
+                                                  QSerialPort::OneAndHalfStop,
+                                                  QSerialPort::TwoStop};
+    static const QSerialPort::Parity parities[] = {QSerialPort::NoParity, QSerialPort::OddParity,
+                                                   QSerialPort::EvenParity,
+                                                   QSerialPort::MarkParity,
+                                                   QSerialPort::SpaceParity};
+    // Devices refuse what they cannot do (a pseudo-terminal keeps 8 data bits); such results
+    // are of no consequence here and are not errors of the port.
+    m_port.setBaudRate(baudRateValue(m_baudRate));
+    m_port.setDataBits(bits[m_dataBits]);
+    m_port.setStopBits(stops[m_stopBits]);
+    m_port.setParity(parities[m_parity]);
+    m_port.setFlowControl(m_hwFlow == HwFlowRtsCts   ? QSerialPort::HardwareControl
+                              : m_swFlow == SwFlowXonXoff ? QSerialPort::SoftwareControl
+                                                          : QSerialPort::NoFlowControl);
+    m_port.clearError();
+}
+
+void SerialPortDriver::ApplySettings()
+{
+    if (!IsOpen())
+        return;
+    pushLineSettings();
+    m_port.setDataTerminalReady(m_dtrOnOpen);
+    if (m_hwFlow != HwFlowRtsCts)
+        m_port.setRequestToSend(false);
+    m_port.clearError();
+    PurgeBuffers(true, true);
+    m_port.setReadBufferSize(m_inBufferSize);
+}
+
+void SerialPortDriver::PurgeBuffers(bool input, bool output)
+{
+    if (!IsOpen())
+        return;
+    QSerialPort::Directions directions;
+    if (input)
+        directions |= QSerialPort::Input;
+    if (output)
+        directions |= QSerialPort::Output;
+    if (directions)
+        m_port.clear(directions);
+    m_port.clearError();
+}
+
+void SerialPortDriver::setPort(SerialPortNumber port)
+{
+    if (!IsOpen())
+        m_portNumber = port;
+}
+
+void SerialPortDriver::setBaudRate(SerialBaudRate rate)
+{
+    m_baudRate = rate;
+    ApplySettings();
+}
+
+void SerialPortDriver::setDataBits(SerialDataBits bits)
+{
+    m_dataBits = bits;
+    ApplySettings();
+}
+
+void SerialPortDriver::setStopBits(SerialStopBits bits)
+{
+    m_stopBits = bits;
+    ApplySettings();
+}
+
+void SerialPortDriver::setParity(SerialParity parity)
+{
+    m_parity = parity;
+    ApplySettings();
+}
+
+void SerialPortDriver::setHwFlow(SerialHwFlow flow)
+{
+    m_hwFlow = flow;
+    ApplySettings();
+}
+
+void SerialPortDriver::setSwFlow(SerialSwFlow flow)
+{
+    m_swFlow = flow;
+    ApplySettings();
+}
+
+void SerialPortDriver::setInBufferSize(quint16 size)
+{
+    if (IsOpen())
+        return;
+    m_inBufferSize = size;
+    m_buffer = QVector<char>(size);
+}
+
+void SerialPortDriver::setPollingDelay(quint16 milliseconds)
+{
+    if (milliseconds == m_pollingDelay)
+        return;
+    m_pollingDelay = milliseconds;
+    if (IsOpen())
+        m_poll.start(m_pollingDelay);
+}
+
+void SerialPortDriver::Poll()
+{
+    if (!IsOpen())
+        return;
+    ++m_pollCount;
+    const qint64 count = m_port.read(m_buffer.data(), m_buffer.size());
+    if (count > 0 && m_onReceiveData)
+        m_onReceiveData(this, m_buffer.constData(), int(count));
+}
+
+void SerialPortDriver::onError(QSerialPort::SerialPortError error)
+{
+    // A vanished device makes every further read fail at once: close before it turns into a
+    // storm of errors, and say so.
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
+        return;
+    if (!IsOpen() || m_closing)
+        return;
+    const QString reason = m_port.errorString();
+    ClosePort();
+    Q_EMIT deviceLost(reason);
+}

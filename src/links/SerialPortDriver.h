@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QObject>
+#include <QSerialPort>
+#include <QTimer>
+#include <QVector>
+#include <functional>
+
+class PortNames;
+
+// Owns one serial port: opens it by number, applies the line settings, and polls it on a timer
+// of the UI thread, handing every non-empty chunk to the receive handler. Nothing is sent.
+class SerialPortDriver : public QObject
+{
+    Q_OBJECT
+public:
+    enum SerialPortNumber { PortCOM1, PortCOM2, PortCOM3, PortCOM4 };
+    enum SerialBaudRate {
+        Baud110, Baud300, Baud600, Baud1200, Baud2400, Baud4800, Baud9600, Baud14400,
+        Baud19200, Baud38400, Baud56000, Baud57600, Baud115200
+    };
+    enum SerialDataBits { Data5, Data6, Data7, Data8 };
+    enum SerialStopBits { Stop1, Stop1Half, Stop2 };
+    enum SerialParity { ParityNone, ParityOdd, ParityEven, ParityMark, ParitySpace };
+    enum SerialHwFlow { HwFlowNone, HwFlowRtsCts };
+    enum SerialSwFlow { SwFlowNone, SwFlowXonXoff };
+
+    // sender, bytes, count (at least 1). The bytes are only valid during the call.
+    using ReceiveDataHandler = std::function<void(SerialPortDriver *, const char *, int)>;
+
+    // Why the last OpenPort failed.
+    enum class OpenFailure { None, NoDevice, NotFound, NoPermission, Busy, Other };
+
+    explicit SerialPortDriver(PortNames &portNames, QObject *parent = nullptr);
+    ~SerialPortDriver() override;
+
+    bool OpenPort();
+    void ClosePort();
+    bool IsOpen() const { return m_port.isOpen(); }
+    void ApplySettings();
+    // One poll tick, as the timer runs it.
+    void Poll();
+    void PurgeBuffers(bool input, bool output);
+
+    SerialPortNumber Port() const { return m_portNumber; }
+    void setPort(SerialPortNumber port);
+    SerialBaudRate BaudRate() const { return m_baudRate; }
+    void setBaudRate(SerialBaudRate rate);
+    SerialDataBits DataBits() const { return m_dataBits; }
+    void setDataBits(SerialDataBits bits);
+    SerialStopBits StopBits() const { return m_stopBits; }
+    void setStopBits(SerialStopBits bits);
+    SerialParity Parity() const { return m_parity; }
+    void setParity(SerialParity parity);
+    SerialHwFlow HwFlow() const { return m_hwFlow; }
+    void setHwFlow(SerialHwFlow flow);
+    SerialSwFlow SwFlow() const { return m_swFlow; }
+    void setSwFlow(SerialSwFlow flow);
+    quint16 InBufferSize() const { return m_inBufferSize; }
+    void setInBufferSize(quint16 size);
+    quint16 OutBufferSize() const { return m_outBufferSize; }
+    void setOutBufferSize(quint16 size) { m_outBufferSize = size; }
+    quint16 PollingDelay() const { return m_pollingDelay; }
+    void setPollingDelay(quint16 milliseconds);
+    bool DtrOnOpen() const { return m_dtrOnOpen; }
+    void setDtrOnOpen(bool on) { m_dtrOnOpen = on; }
+    void setOnReceiveData(ReceiveDataHandler handler) { m_onReceiveData = std::move(handler); }
+    bool hasReceiveHandler() const { return bool(m_onReceiveData); }
+
+    // "COM1" .. "COM4".
+    QString portName() const;
+    // The device behind the port number, as the port-name mapping gives it now.
+    QString devicePath() const;
+    OpenFailure lastOpenFailure() const { return m_openFailure; }
+    // What went wrong with the last open, in words for the user (port, device and reason).
+    QString lastOpenFailureText() const { return m_openFailureText; }
+
+    static qint32 baudRateValue(SerialBaudRate rate);
+
+    // Statistics for tests and benchmarks.
+    int pollCount() const { return m_pollCount; }
+    const char *receiveBuffer() const { return m_buffer.constData(); }
+
+Q_SIGNALS:
+    // The device went away while open (unplugged, or the other end of a pty closed). The port
+    // has been closed already.
+    void deviceLost(const QString &reason);
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+    void pushLineSettings();
+    void failOpen(OpenFailure failure, const QString &reason);
+
+    PortNames &m_portNames;
+    QSerialPort m_port;
+    QTimer m_poll;
+    QVector<char> m_buffer;
+
+    SerialPortNumber m_portNumber = PortCOM2;
+    SerialBaudRate m_baudRate = Baud9600;
+    SerialDataBits m_dataBits = Data8;
+    SerialStopBits m_stopBits = Stop1;
+    SerialParity m_parity = ParityNone;
+    SerialHwFlow m_hwFlow = HwFlowNone;
+    SerialSwFlow m_swFlow = SwFlowNone;
+    quint16 m_inBufferSize = 2048;
+    quint16 m_outBufferSize = 2048;
+    quint16 m_pollingDelay = 50;
+    bool m_dtrOnOpen = true;
+    ReceiveDataHandler m_onReceiveData;
+
+    OpenFailure m_openFailure = OpenFailure::None;
+    QString m_openFailureText;
+    int m_pollCount = 0;
+    bool m_closing = false;
+};

@@ -1,0 +1,277 @@
+#include "links/SerialLink.h"
+#include "meter/MeterDisplay.h"
+#include "support/ErrorReport.h"
+#include "support/Pty.h"
+#include "support/TestWindow.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include "meter/BarGraph.h"
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The serial link in the real window, fed through a real pseudo-terminal.
+class TestSerialLink : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void connectAndDisconnect();
+    void hiddenConnectCommands();
+    void readingsReachTheDisplay_data();
+    void readingsReachTheDisplay();
+    void unopenablePortIsReported();
+    void watchdogShowsSilence();
+    void vanishedDeviceIsReopenedByItself();
+    void conversionFailureIsReportedOnceAndTheNextFrameDecodes();
+    void otherProfilesLeaveDataUnread();
+};
+
+namespace {
+
+QByteArray reading(const char *nibbles)
+{
+    QByteArray bytes;
+    for (const char *c = nibbles; *c; ++c)
+        bytes += char(0x30 | QByteArray(1, *c).toInt(nullptr, 16));
+    return bytes + "\r\n";
+}
+
+QString digits(TestWindow &t)
+{
+    QString text;
+    for (const char16_t *name : {u"LcdDa", u"LcdDb", u"LcdDc", u"LcdDd"})
+        text += t.find<QLabel>(QString::fromUtf16(name))->text();
+    return text;
+}
+
+bool visible(TestWindow &t, const QString &name)
+{
+    return t.find<QWidget>(name)->isVisible();
+}
+
+} // namespace
+
+void TestSerialLink::connectAndDisconnect()
+{
+    Pty pty;
+    TestWindow t;
+    t.portNames.setOverride(1, pty.slavePath());
+    t.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
+    auto *con = t.find<QPushButton>(u"COMCon"_qs);
+    SerialPortDriver &driver = t.window->serialLink().COMM2();
+
+    QTest::mouseClick(con, Qt::LeftButton);
+    QVERIFY(con->isChecked());
+    QVERIFY(driver.IsOpen());
+    QVERIFY(t.prompts.shown.isEmpty());
+    QVERIFY(!t.find<QWidget>(u"BtCOM1"_qs)->isEnabled());
+    QVERIFY(!t.find<QMenu>(u"ComSetup1"_qs)->isEnabled());
+    QVERIFY(t.find<QAction>(u"START1"_qs)->isChecked());
+    QVERIFY(!t.find<QAction>(u"START1"_qs)->isEnabled());
+    QVERIFY(t.find<QAction>(u"STOP1"_qs)->isEnabled());
+    QVERIFY(t.find<QWidget>(u"BtDiscon"_qs)->isVisibleTo(t.window->centralWidget()));
+    // The port cannot change while open.
+    t.find<QAction>(u"COM31"_qs)->trigger();
+    QCOMPARE(driver.Port(), SerialPortDriver::PortCOM1);
+    t.find<QAction>(u"COM11"_qs)->setChecked(true);
+
+    QTest::mouseClick(con, Qt::LeftButton);
+    QVERIFY(!con->isChecked());
+    QVERIFY(!driver.IsOpen());
+    QVERIFY(t.find<QWidget>(u"BtCOM1"_qs)->isEnabled());
+    QVERIFY(t.find<QMenu>(u"ComSetup1"_qs)->isEnabled());
+    QVERIFY(!t.find<QAction>(u"START1"_qs)->isChecked());
+    QVERIFY(!t.find<QAction>(u"STOP1"_qs)->isEnabled());
+    QVERIFY(t.find<QWidget>(u"BTCon"_qs)->isVisibleTo(t.window->centralWidget()));
+    QCOMPARE(t.window->serialLink().portNumber(), 1);
+}
+
+void TestSerialLink::hiddenConnectCommands()
+{
+    Pty pty;
+    TestWindow t;
+    t.portNames.setOverride(1, pty.slavePath());
+    auto *con = t.find<QPushButton>(u"COMCon"_qs);
+    auto *usb = t.find<QPushButton>(u"USB"_qs);
+    usb->setChecked(true);
+    t.find<QAction>(u"START1"_qs)->trigger();
+    QVERIFY(con->isChecked());
+    QVERIFY(!usb->isChecked()); // one toggle of the group down at a time
+    QVERIFY(t.window->serialLink().COMM2().IsOpen());
+    t.find<QAction>(u"STOP1"_qs)->trigger();
+    QVERIFY(!con->isChecked());
+    QVERIFY(!t.window->serialLink().COMM2().IsOpen());
+}
+
+void TestSerialLink::readingsReachTheDisplay_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QString>("digits");
+    QTest::addColumn<int>("bar");
+    QTest::addColumn<int>("barMaximum");
+    QTest::addColumn<QString>("valueText");
+
+    // The stream starts mid-reading: the first, partial frame is dropped.
+    QTest::newRow("DC volts") << QByteArray("340010\r\n") + reading("00012340010")
+                              << u"1234"_qs << 12 << 40 << u"1.234"_qs;
+    QTest::newRow("ohms, overload") << reading("20100000100") << u"  0@  "_qs << 40 << 40
+                                    << u"0.@"_qs;
+    QTest::newRow("temperature") << reading("11000250001") + reading("11000250000")
+                                 << u"0025"_qs << 1 << 10 << u"0025"_qs;
+    QTest::newRow("capacitance") << reading("22112340000") << u"1234"_qs << 12 << 100
+                                 << u"123.4"_qs;
+    QTest::newRow("open input") << reading("11000000001") << u"open"_qs << 0 << 10
+                                << QString();
+}
+
+void TestSerialLink::readingsReachTheDisplay()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(QString, digits);
+    QFETCH(int, bar);
+    QFETCH(int, barMaximum);
+    QFETCH(QString, valueText);
+
+    Pty pty;
+    TestWindow t;
+    t.portNames.setOverride(1, pty.slavePath());
+    QTest::mouseClick(t.find<QPushButton>(u"COMCon"_qs), Qt::LeftButton);
+    QVERIFY(pty.write("\n" + stream));
+    QVERIFY(QTest::qWaitFor([&] { return ::digits(t) == digits; }, 5000));
+    QCOMPARE(t.window->display().barPosition(), bar);
+    QCOMPARE(t.find<BarGraph>(u"PBar2"_qs)->maximum(), barMaximum);
+    if (!valueText.isNull())
+        QCOMPARE(t.window->state().reading.valueText, valueText);
+    QVERIFY(t.prompts.shown.isEmpty());
+}
+
+void TestSerialLink::unopenablePortIsReported()
+{
+    TestWindow t;
+    t.portNames.setOverride(1, u"/dev/ttyMeterLinkGone"_qs);
+    auto *con = t.find<QPushButton>(u"COMCon"_qs);
+    QTest::mouseClick(con, Qt::LeftButton);
+    const QStringList boxes = t.prompts.texts(u"information"_qs);
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY(boxes[0].contains(u"COM 1"_qs));
+    QVERIFY(boxes[0].contains(u"/dev/ttyMeterLinkGone"_qs));
+    QVERIFY(!con->isChecked());
+    QVERIFY(t.find<QWidget>(u"BtCOM1"_qs)->isEnabled());
+    QVERIFY(t.find<QMenu>(u"ComSetup1"_qs)->isEnabled());
+    QVERIFY(!t.window->serialLink().waitingForDevice());
+}
+
+void TestSerialLink::watchdogShowsSilence()
+{
+    TestWindow t;
+    SerialLink &link = t.window->serialLink();
+    t.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
+    t.find<QTimer>(u"ConTimer"_qs)->stop(); // the test ticks it
+    QVERIFY(visible(t, u"conokn"_qs));
+
+    t.window->state().ReadingFrame = u"A00012340010D"_qs;
+    QVERIFY(!t.window->display().LcdDisplayGostel());
+    QVERIFY(visible(t, u"conok"_qs));
+    QVERIFY(!visible(t, u"conokn"_qs));
+    link.ConTimerTimer();
+    link.ConTimerTimer();
+    QVERIFY(visible(t, u"conok"_qs));
+    link.ConTimerTimer(); // the third silent tick
+    QVERIFY(!visible(t, u"conok"_qs));
+    QVERIFY(visible(t, u"conokn"_qs));
+    QCOMPARE(t.window->state().LinkSilenceCount, 0);
+
+    // Frames closer than the watchdog's three ticks keep the picture steady.
+    for (int i = 0; i < 10; ++i) {
+        QVERIFY(!t.window->display().LcdDisplayGostel());
+        link.ConTimerTimer();
+        link.ConTimerTimer();
+        QVERIFY(visible(t, u"conok"_qs));
+    }
+}
+
+void TestSerialLink::vanishedDeviceIsReopenedByItself()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(u"meter"_qs);
+    auto first = std::make_unique<Pty>();
+    QVERIFY(QFile::link(first->slavePath(), link));
+
+    TestWindow t;
+    t.portNames.setOverride(1, link);
+    t.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
+    auto *con = t.find<QPushButton>(u"COMCon"_qs);
+    QTest::mouseClick(con, Qt::LeftButton);
+    QVERIFY(first->write("\n" + reading("00012340010")));
+    QVERIFY(QTest::qWaitFor([&] { return digits(t) == u"1234"_qs; }, 5000));
+    QVERIFY(visible(t, u"conok"_qs));
+
+    first.reset(); // unplugged
+    QVERIFY(QTest::qWaitFor([&] { return visible(t, u"conokn"_qs); }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return t.window->serialLink().waitingForDevice(); }, 5000));
+    QVERIFY(con->isChecked());
+    QVERIFY(!t.window->serialLink().COMM2().IsOpen());
+    QVERIFY(t.prompts.shown.isEmpty()); // no box, no storm
+    QVERIFY(!t.find<QWidget>(u"BtCOM1"_qs)->isEnabled());
+
+    Pty second; // plugged in again, under the same name
+    QVERIFY(QFile::remove(link));
+    QVERIFY(QFile::link(second.slavePath(), link));
+    QVERIFY(QTest::qWaitFor([&] { return t.window->serialLink().COMM2().IsOpen(); }, 5000));
+    QVERIFY(second.write("\n" + reading("00043210010")));
+    QVERIFY(QTest::qWaitFor([&] { return digits(t) == u"4321"_qs; }, 5000));
+    QVERIFY(visible(t, u"conok"_qs));
+    QVERIFY(!t.window->serialLink().waitingForDevice());
+    QVERIFY(t.prompts.shown.isEmpty());
+}
+
+void TestSerialLink::conversionFailureIsReportedOnceAndTheNextFrameDecodes()
+{
+    TestWindow t;
+    SerialLink &link = t.window->serialLink();
+    const QByteArray more = reading("A0012340010") + reading("1B012340010");
+    const QByteArray bad = "\n" + more;
+    // While the first box is open, more failures arrive; none of them stacks a second box.
+    t.prompts.whileNextBoxIsOpen = [&] {
+        link.GostelData(nullptr, more.constData(), int(more.size()));
+        QCoreApplication::processEvents();
+    };
+    link.GostelData(nullptr, bad.constData(), int(bad.size()));
+    QTRY_COMPARE(t.prompts.texts(u"applicationError"_qs),
+                 QStringList{u"'A' is not a valid integer value"_qs});
+    QTest::qWait(50);
+    QCOMPARE(t.prompts.shown.size(), 1);
+    QCOMPARE(t.window->errorReport().suppressed(), 3);
+
+    // The failing frames ended their frames: the next one decodes as if nothing happened.
+    const QByteArray good = reading("00012340010");
+    link.GostelData(nullptr, good.constData(), int(good.size()));
+    QCOMPARE(t.window->state().reading.valueText, u"1.234"_qs);
+    QCOMPARE(digits(t), u"1234"_qs);
+
+    // Once the box is closed, a new failure is reported again.
+    const QByteArray again = reading("A0012340010");
+    link.GostelData(nullptr, again.constData(), int(again.size()));
+    QTRY_COMPARE(t.prompts.texts(u"applicationError"_qs).size(), 2);
+}
+
+void TestSerialLink::otherProfilesLeaveDataUnread()
+{
+    ModelSwitches sennick;
+    sennick.Brimlow = false;
+    sennick.IFSennick = true;
+    TestWindow t(sennick);
+    QVERIFY(!t.window->serialLink().COMM2().hasReceiveHandler());
+    TestWindow brimlow;
+    QVERIFY(brimlow.window->serialLink().COMM2().hasReceiveHandler());
+}
+
+QTEST_MAIN(TestSerialLink)
+#include "tst_seriallink.moc"
