@@ -94,7 +94,7 @@ const Spec Specs[] = {
     {LCDn, u"LCDn", {368, 90, 23, 32}, u"n", {Face::Sans, 25, 100, Right, UnitBaseline}},
     {lcdkk, u"lcdkk", {352, 124, 17, 27}, u"K", {Face::Sans, 21, 100, Right, PrefixBaseline}, false, u"k"},
     {LCDMM, u"LCDMM", {352, 124, 21, 27}, u"M", {Face::Sans, 21, 100, Right, PrefixBaseline}},
-    {LCDCS, u"LCDCS", {360, 65, 24, 36}, u"#", {Face::Sans, 27}},
+    {LCDCS, u"LCDCS", {360, 65, 33, 36}, u"#", {Face::Sans, 27}}, // wide enough for "°C"
     {LCDFS, u"LCDFS", {392, 66, 17, 27}, u"?", {Face::Sans, 21}},
     {LCDDI, u"LCDDI", {384, 1, 31, 32}, u")", {Face::Sans, 29, 100, Centre}},
     {LCDFm, u"LCDFm", {344, 0, 25, 36}, u"&", {Face::Sans, 32, 100, Centre}},

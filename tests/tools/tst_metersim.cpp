@@ -1,8 +1,7 @@
 // The simulator's readings (decoded by the real decoder) and the metersim program on a real
 // pseudo-terminal.
 
-// The script code lives in the simulator's executable; it is compiled in here as well.
-#include "../../tools/metersim/MeterScript.cpp"
+#include "MeterScript.h"
 #include "meter/FrameDecoder.h"
 
 #include <QElapsedTimer>

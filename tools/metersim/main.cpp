@@ -271,9 +271,7 @@ public:
     bool create(const QString &path, const QString &target, QString *error)
     {
         const QByteArray linkPath = local(path);
-        struct stat st
-        {
-        };
+        struct stat st = {};
         if (lstat(linkPath.constData(), &st) == 0 && !S_ISLNK(st.st_mode)) {
             *error = path + u" exists and is not a symbolic link; not replacing it"_qs;
             return false;
@@ -408,8 +406,8 @@ void installSignalHandlers(sigset_t *waitMask)
         sigdelset(waitMask, s);
 }
 
-// Waits until the deadline, a stop signal, or input to discard. False when a signal came.
-bool waitUntil(Output &out, qint64 deadlineNs, const sigset_t &waitMask)
+// Waits until the deadline, a stop signal, or input to discard.
+void waitUntil(Output &out, qint64 deadlineNs, const sigset_t &waitMask)
 {
     const qint64 left = std::max<qint64>(0, deadlineNs - nowNs());
     const timespec timeout {time_t(left / 1'000'000'000), long(left % 1'000'000'000)};
@@ -417,7 +415,6 @@ bool waitUntil(Output &out, qint64 deadlineNs, const sigset_t &waitMask)
     const int n = ppoll(&pfd, out.isPty() ? 1 : 0, &timeout, &waitMask);
     if (n > 0 && (pfd.revents & POLLIN))
         out.discardInput();
-    return g_stopSignal == 0;
 }
 
 } // namespace
