@@ -3,6 +3,7 @@
 #include "app/ClickLabel.h"
 #include "app/ExitCommand.h"
 #include "app/MainWindow.h"
+#include "chart/ChartView.h"
 #include "chart/AlarmLimits.h"
 #include "chart/ChartCommands.h"
 #include "links/BridgeLink.h"
@@ -122,7 +123,8 @@ void MainWindow::connectCommands()
 
     AlarmLimits *limits = m_alarmLimits.get();
     connect(c.Setmax, &QLineEdit::textChanged, limits, &AlarmLimits::SetmaxExit);
-    connect(c.SetMaxB, &QCheckBox::clicked, limits, &AlarmLimits::SetmaxExit);
+    // Every change of a switch, by a click or not, so the dial's band always follows it.
+    connect(c.SetMaxB, &QCheckBox::toggled, limits, &AlarmLimits::SetmaxExit);
     connect(c.SetMin, &QLineEdit::textChanged, limits, &AlarmLimits::SetMinExit);
-    connect(c.SetMinB, &QCheckBox::clicked, limits, &AlarmLimits::SetMinExit);
+    connect(c.SetMinB, &QCheckBox::toggled, limits, &AlarmLimits::SetMinExit);
 }

@@ -18,7 +18,9 @@ class QTimer;
 class QToolButton;
 class QWidget;
 class ClickLabel;
+class AnalogDial;
 class BarGraph;
+class ChartView;
 class LcdPanel;
 
 // The window's controls, under the names the rest of the program uses for them. Built by
@@ -71,7 +73,7 @@ struct FormControls
 
     // Dial panel.
     QFrame *KD = nullptr;
-    QLabel *KD1 = nullptr;
+    AnalogDial *KD1 = nullptr;
     QLabel *conok = nullptr;
     QLabel *conokn = nullptr;
     QLabel *oltext = nullptr;
@@ -79,7 +81,7 @@ struct FormControls
     ClickLabel *KdSx = nullptr;
 
     // Chart and its toolbar.
-    QFrame *Chtshow = nullptr;
+    ChartView *Chtshow = nullptr;
     QFrame *ChartToolBar = nullptr;
     QCheckBox *BtFill = nullptr;
     QLineEdit *Maxrecord = nullptr;

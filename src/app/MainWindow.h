@@ -10,6 +10,7 @@
 
 class AlarmLimits;
 class BridgeLink;
+class ChartControl;
 class ChartCommands;
 class DataFiles;
 class ErrorReport;
@@ -42,6 +43,7 @@ public:
     ReadingRecorder &recorder() { return *m_recorder; }
     SamplingClock &samplingClock() { return *m_samplingClock; }
     ChartCommands &chartCommands() { return *m_chartCommands; }
+    ChartControl &chartControl() { return *m_chartControl; }
     AlarmLimits &alarmLimits() { return *m_alarmLimits; }
     ExitCommand &exitCommand() { return *m_exitCommand; }
 
@@ -71,6 +73,7 @@ private:
     RunState m_state;
 
     std::unique_ptr<ErrorReport> m_errorReport;
+    std::unique_ptr<ChartControl> m_chartControl;
     std::unique_ptr<MeterDisplay> m_display;
     std::unique_ptr<SerialLink> m_serialLink;
     std::unique_ptr<BridgeLink> m_bridgeLink;

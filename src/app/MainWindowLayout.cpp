@@ -4,6 +4,8 @@
 #include "app/MainWindow.h"
 #include "app/Pictures.h"
 #include "app/WindowLook.h"
+#include "chart/AnalogDial.h"
+#include "chart/ChartView.h"
 #include "meter/BarGraph.h"
 #include "meter/LcdPanel.h"
 
@@ -206,10 +208,9 @@ void MainWindow::buildDialPanel(QWidget *client)
     c.KD->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     fill(c.KD, Qt::white);
 
-    c.KD1 = make<QLabel>(c.KD, u"KD1"_qs, QRect(2, 2, 367, 139));
-    QPixmap blank(367, 139);
-    blank.fill(Qt::white);
-    c.KD1->setPixmap(blank);
+    c.KD1 = new AnalogDial(m_state, c.KD);
+    c.KD1->setObjectName(u"KD1"_qs);
+    c.KD1->setGeometry(2, 2, 367, 139);
 
     c.conok = make<QLabel>(c.KD, u"conok"_qs, QRect(8, 8, 32, 32));
     c.conok->setPixmap(Pictures::pixmap(u"conok"_qs, QSize(32, 32)));
@@ -219,7 +220,8 @@ void MainWindow::buildDialPanel(QWidget *client)
     c.conokn->setPixmap(Pictures::pixmap(u"conokn"_qs, QSize(32, 32)));
     c.conokn->setToolTip(u"No readings"_qs);
 
-    c.oltext = make<QLabel>(c.KD, u"oltext"_qs, QRect(250, 88, 113, 49), u"OL !!"_qs);
+    // Low in the middle of the dial, where the needle seldom is while a limit is exceeded.
+    c.oltext = make<QLabel>(c.KD, u"oltext"_qs, QRect(129, 90, 113, 49), u"OL !!"_qs);
     c.oltext->setFont(WindowLook::arial(35, true));
     c.oltext->setAlignment(Qt::AlignCenter);
     fill(c.oltext, Qt::gray);
@@ -237,9 +239,9 @@ void MainWindow::buildDialPanel(QWidget *client)
 void MainWindow::buildChart(QWidget *client)
 {
     FormControls &c = m_controls;
-    c.Chtshow = make<QFrame>(client, u"Chtshow"_qs, QRect(432, 177, 373, 353));
-    c.Chtshow->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    fill(c.Chtshow, Qt::white);
+    c.Chtshow = new ChartView(client);
+    c.Chtshow->setObjectName(u"Chtshow"_qs);
+    c.Chtshow->setGeometry(432, 177, 373, 353);
 
     c.ChartToolBar = make<QFrame>(c.Chtshow, u"ChartToolBar"_qs, QRect(0, 0, 373, 31));
     c.ChartToolBar->setFrameStyle(QFrame::Panel | QFrame::Raised);

@@ -15,6 +15,20 @@ struct RecordCounters
     QString LastRecordKey;
 };
 
+// The alarm limits and the min/max tracker, in display counts.
+struct LimitState
+{
+    float UpperLimit = 4000.0f;
+    float LowerLimit = -4000.0f;
+    // Mirrors of the limit switches SetMaxB and SetMinB, kept by their handlers.
+    bool upperLimitOn = false;
+    bool lowerLimitOn = false;
+    float RunningMax = 0.0f;
+    float RunningMin = 0.0f;
+    QString MaxValueText;
+    QString MinValueText;
+};
+
 // Per-run state shared by the parts of the window, owned by the main window and handed to the
 // parts by reference. Everything here is used on the UI thread only.
 struct RunState
@@ -30,6 +44,9 @@ struct RunState
     DialScale dialScale;
 
     RecordCounters counters;
+    qint32 SampleCountdown = 0;
+
+    LimitState limits;
 
     int LinkSilenceCount = 0;
     int HidIdleReports = 0;

@@ -1,6 +1,9 @@
-// The window's creation handler: every part's initial state, in a fixed order.
+// The window's creation handler: every part's initial state, in a fixed order. The chart's
+// paging controller is created with the other parts just before it runs.
 
 #include "app/MainWindow.h"
+#include "chart/AnalogDial.h"
+#include "chart/ChartControl.h"
 #include "links/SerialLink.h"
 #include "support/Clock.h"
 #include "support/LocaleTexts.h"
@@ -52,6 +55,12 @@ void MainWindow::FormCreate()
         if (row->barMaximum > 0)
             c.PBar2->setMaximum(row->barMaximum);
     }
+
+    m_chartControl->SetLeftMax(s.dialScale.fullScale);
+    m_chartControl->SetLeftMin(-s.dialScale.fullScale);
+
+    c.KD1->KDsetup(1);
+    c.KD1->KDrun(s.dialScale.needleOffset);
 
     setWindowTitle(composeCaption(s.profile, processorSuffix()));
 }

@@ -1,56 +1,159 @@
+#include "chart/ChartView.h"
+#include "meter/LcdPanel.h"
 #include "chart/ChartCommands.h"
 
+#include "app/ClickLabel.h"
 #include "app/FormControls.h"
+#include "app/MainWindow.h"
 #include "app/RunState.h"
 #include "app/Services.h"
+#include "chart/ChartControl.h"
+#include "support/ConversionError.h"
+#include "support/ErrorReport.h"
+#include "support/Prompts.h"
+#include "support/StrictInt.h"
 
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QImage>
+#include <QImageWriter>
+#include <QLineEdit>
+#include <QPainter>
+#include <QTimer>
+#include <QToolButton>
 #include <QWheelEvent>
 
-ChartCommands::ChartCommands(FormControls &controls, RunState &state, Services &services)
+ChartCommands::ChartCommands(FormControls &controls, RunState &state, Services &services,
+                             ErrorReport &errors, ChartControl &chart)
     : m_controls(controls)
     , m_state(state)
     , m_services(services)
+    , m_errors(errors)
+    , m_chart(chart)
 {
 }
 
-void ChartCommands::btFillClick()
+void ChartCommands::showPage(int page)
 {
-}
-
-void ChartCommands::FillClick()
-{
-}
-
-void ChartCommands::MaxrecordExit()
-{
-}
-
-void ChartCommands::Timer2Timer()
-{
-}
-
-void ChartCommands::BtSaveClick()
-{
+    m_controls.Bt10->setText(QString::number(page));
 }
 
 void ChartCommands::BtFirstClick()
 {
+    showPage(m_chart.FirstPage());
 }
 
 void ChartCommands::BTPreviousClick()
 {
+    showPage(m_chart.PreviousPage());
 }
 
 void ChartCommands::BtNextClick()
 {
+    showPage(m_chart.NextPage());
 }
 
 void ChartCommands::BTlastClick()
 {
+    showPage(m_chart.LastPage());
+}
+
+void ChartCommands::btFillClick()
+{
+    m_chart.SetFill(m_controls.BtFill->isChecked());
+}
+
+void ChartCommands::FillClick()
+{
+    const bool fill = !m_controls.BtFill->isChecked();
+    m_controls.Fill1->setChecked(fill);
+    m_controls.BtFill->setChecked(fill);
+    btFillClick();
+}
+
+void ChartCommands::MaxrecordExit()
+{
+    // Every change restarts the one-second delay; a text that is no number does not.
+    const QString text = m_controls.Maxrecord->text();
+    if (!strictToInt(text)) {
+        m_errors.report(ConversionError{text}.message());
+        return;
+    }
+    m_controls.Timer2->stop();
+    m_controls.Timer2->start();
+}
+
+void ChartCommands::Timer2Timer()
+{
+    m_controls.Timer2->stop();
+    const QString text = m_controls.Maxrecord->text();
+    const std::optional<qint32> size = strictToInt(text);
+    if (!size) {
+        m_errors.report(ConversionError{text}.message());
+        return;
+    }
+    if (*size < 1) {
+        m_errors.report(u"A chart page holds at least 1 point; the page size stays "_qs
+                        + QString::number(m_chart.PageSize()) + u'.');
+        return;
+    }
+    m_chart.SetPageSize(*size);
+    showPage(m_chart.CurrentPage());
+}
+
+QRect ChartCommands::enlargedPlace()
+{
+    // The classic frame adds 4-pixel borders, a 23-pixel caption and a 19-pixel menu bar.
+    const int outerWidth = MainWindow::ClientWidth + 8;
+    const int outerHeight = MainWindow::ClientHeight + 8 + 23 + 19;
+    return QRect(2, 28, outerWidth - 12, outerHeight - 85);
 }
 
 void ChartCommands::TbFdClick()
 {
+    QWidget *chart = m_controls.Chtshow;
+    if (chart->y() > 50) {
+        m_controls.Panel1->hide();
+        m_controls.TbFd->hide();
+        m_controls.TbSx->show();
+        m_normalPlace = chart->geometry();
+        chart->setGeometry(enlargedPlace());
+        m_controls.GroupBox1->hide();
+        // In front of the dial, the bar graph and the table, which stay where they are.
+        chart->raise();
+    } else {
+        m_controls.Panel1->show();
+        m_controls.TbSx->hide();
+        m_controls.TbFd->show();
+        chart->setGeometry(m_normalPlace);
+        m_controls.GroupBox1->show();
+    }
+}
+
+void ChartCommands::BtSaveClick()
+{
+    FileDialogOptions options;
+    options.filter = u"Bitmaps (*.bmp)|*.bmp"_qs;
+    options.defaultExtension = u"bmp"_qs;
+    options.confirmOverwrite = true;
+    const QString fileName = m_services.prompts.savePicture(m_controls.FCOMM, options);
+    if (fileName.isEmpty())
+        return;
+
+    QImage picture(m_controls.Chtshow->size(), QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    {
+        QPainter painter(&picture);
+        m_controls.Chtshow->render(&painter);
+    }
+    QImageWriter writer(fileName, "bmp");
+    if (!writer.write(picture)) {
+        m_errors.report(u"The chart could not be saved to "_qs + fileName + u": "_qs
+                        + writer.errorString());
+        return;
+    }
+    m_services.prompts.information(m_controls.FCOMM, u"Graphic has saved on "_qs + fileName);
 }
 
 bool ChartCommands::ChtshowMouseWheel(QWheelEvent *event)

@@ -3,13 +3,18 @@
 #include "app/FormControls.h"
 #include "app/RunState.h"
 #include "app/Services.h"
+#include "chart/AlarmLimits.h"
+#include "chart/AnalogDial.h"
+#include "chart/ChartControl.h"
+#include "meter/BarGraph.h"
 #include "meter/LcdPanel.h"
 #include "support/Clock.h"
 #include "support/LocaleTexts.h"
 #include "support/StrictInt.h"
 
+#include <QCheckBox>
 #include <QLabel>
-#include "meter/BarGraph.h"
+#include <QToolButton>
 
 namespace {
 
@@ -31,11 +36,13 @@ bool isOpenInput(const Reading &r)
 } // namespace
 
 MeterDisplay::MeterDisplay(FormControls &controls, RunState &state, Services &services,
-                           LcdPanel &panel)
+                           LcdPanel &panel, AlarmLimits &limits, ChartControl &chart)
     : m_controls(controls)
     , m_state(state)
     , m_services(services)
     , m_panel(panel)
+    , m_limits(limits)
+    , m_chart(chart)
 {
 }
 
@@ -87,7 +94,74 @@ FrameDecoder::Result MeterDisplay::runSequence()
     if (Result failure = computeNumericValue(r, m_state.dialScale.fullScale))
         return failure;
 
-    return moveBar();
+    m_limits.alarmTest(r.numericValue);
+    m_limits.trackMinMax(r.numericValue, r.valueText, r.unitText);
+    if (Result failure = moveNeedle())
+        return failure;
+
+    // The chart takes the frames the record step would take, judged before that step changes
+    // the key and the countdown it compares with.
+    const bool charted = chartConditions();
+    if (Result failure = moveBar())
+        return failure;
+    return appendToChart(charted);
+}
+
+FrameDecoder::Result MeterDisplay::moveNeedle()
+{
+    const Reading &r = m_state.reading;
+    const DialScale &scale = m_state.dialScale;
+    AnalogDial &dial = *m_controls.KD1;
+    dial.KDsetup(1);
+    dial.KDrun(scale.needleOffset);
+    if (isText(r.digitTexts[2], u'@')) {
+        m_needlePosition = r.signText.isEmpty() ? scale.dialSteps * 10 : 0;
+    } else if (isOpenInput(r)) {
+        m_needlePosition = 0;
+    } else {
+        // The temperature scale reads all four digits, the others the leading three.
+        const int digitCount = m_state.scaleCode == u"13" ? 4 : 3;
+        QString text = r.signText;
+        for (int i = 0; i < digitCount; ++i)
+            text += r.digitTexts[i];
+        const std::optional<qint32> v = strictToInt(text);
+        if (!v)
+            return ConversionError{text};
+        m_needlePosition = *v + scale.needleOffset;
+    }
+    dial.KDrun(m_needlePosition);
+    return {};
+}
+
+bool MeterDisplay::chartConditions() const
+{
+    const RecordCounters &c = m_state.counters;
+    return c.RecordLimit >= c.RecordedCount
+        && (!m_controls.RecordSI->isChecked() || m_state.SampleCountdown == 0)
+        && (m_controls.RepeatSet->isChecked()
+            || m_state.reading.readingKey() != c.LastRecordKey);
+}
+
+FrameDecoder::Result MeterDisplay::appendToChart(bool charted)
+{
+    if (!charted)
+        return {};
+    const Reading &r = m_state.reading;
+    if (isOverload(r)) {
+        m_chartValue = r.signText.isEmpty() ? m_state.dialScale.fullScale
+                                            : -m_state.dialScale.fullScale;
+    } else if (isOpenInput(r)) {
+        m_chartValue = 0;
+    } else {
+        const QString text = r.signText + r.digitTexts[0] + r.digitTexts[1] + r.digitTexts[2]
+            + r.digitTexts[3];
+        const std::optional<qint32> v = strictToInt(text);
+        if (!v)
+            return ConversionError{text};
+        m_chartValue = *v;
+    }
+    m_controls.Bt10->setText(QString::number(m_chart.AppendValue(double(m_chartValue))));
+    return {};
 }
 
 void MeterDisplay::selectScale()

@@ -3,14 +3,18 @@
 #include "app/FormControls.h"
 #include "app/RunState.h"
 #include "app/Services.h"
+#include "chart/ChartControl.h"
 #include "support/Prompts.h"
 
 #include <QAction>
+#include <QToolButton>
 
-ReadingRecorder::ReadingRecorder(FormControls &controls, RunState &state, Services &services)
+ReadingRecorder::ReadingRecorder(FormControls &controls, RunState &state, Services &services,
+                                 ChartControl &chart)
     : m_controls(controls)
     , m_state(state)
     , m_services(services)
+    , m_chart(chart)
 {
 }
 
@@ -58,4 +62,6 @@ void ReadingRecorder::RecordNewClick()
     m_services.prompts.information(m_controls.FCOMM, u" Record deleted "_qs);
     m_state.counters.RecordNo = 1;
     m_state.counters.RecordedCount = 0;
+    // The page indicator follows the chart back to its first page.
+    m_controls.Bt10->setText(QString::number(m_chart.ClearChart()));
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+class ChartControl;
 class QAction;
 struct FormControls;
 struct RunState;
@@ -12,7 +13,8 @@ class ReadingRecorder : public QObject
 {
     Q_OBJECT
 public:
-    ReadingRecorder(FormControls &controls, RunState &state, Services &services);
+    ReadingRecorder(FormControls &controls, RunState &state, Services &services,
+                    ChartControl &chart);
 
     void N10001Click();
     void N50001Click();
@@ -28,4 +30,5 @@ private:
     FormControls &m_controls;
     RunState &m_state;
     Services &m_services;
+    ChartControl &m_chart;
 };

@@ -1,0 +1,174 @@
+#include "chart/AnalogDial.h"
+
+#include "app/RunState.h"
+#include "app/WindowLook.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Enough for the scales a run switches between per reading and when the limits change.
+constexpr qsizetype FaceCacheSize = 4;
+
+QColor inkColour(DialInk ink)
+{
+    return QColor::fromRgb(QRgb(ink));
+}
+
+void drawDot(QPainter &p, QPoint topLeft)
+{
+    p.drawEllipse(QRectF(QPointF(topLeft), QSizeF(2, 2)));
+}
+
+QList<QPoint> dotShape(const QPen &pen)
+{
+    const QPoint at(8, 8);
+    QImage probe(20, 20, QImage::Format_RGB32);
+    probe.fill(Qt::white);
+    QPainter p(&probe);
+    p.setPen(pen);
+    drawDot(p, at);
+    p.end();
+    QList<QPoint> shape;
+    for (int y = 0; y < probe.height(); ++y) {
+        for (int x = 0; x < probe.width(); ++x) {
+            if (probe.pixel(x, y) != qRgb(255, 255, 255))
+                shape << QPoint(x, y) - at;
+        }
+    }
+    return shape;
+}
+
+} // namespace
+
+AnalogDial::AnalogDial(const RunState &state, QWidget *parent)
+    : QWidget(parent)
+    , m_state(state)
+    , m_font(WindowLook::sansSerif(11, false))
+    , m_bandDot(dotShape(QPen(Qt::black, 4)))
+{
+    m_font.setStyleStrategy(QFont::NoAntialias);
+    fitToPanel();
+    resize(m_image.size());
+}
+
+QSize AnalogDial::sizeHint() const
+{
+    return m_image.size();
+}
+
+QSize AnalogDial::panelSize() const
+{
+    // Without a panel the dial stands in for it, border included.
+    return parentWidget() ? parentWidget()->size() : size() + QSize(4, 4);
+}
+
+void AnalogDial::fitToPanel()
+{
+    const QSize panel = panelSize();
+    if (panel == m_panel && !m_image.isNull())
+        return;
+    m_panel = panel;
+    m_arc = DialArc::forPanel(panel);
+    m_image = QImage((panel - QSize(4, 4)).expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    m_image.fill(Qt::white);
+}
+
+void AnalogDial::KDsetup(int mode)
+{
+    Q_UNUSED(mode); // every caller passes 1
+    fitToPanel();
+    const LimitState &l = m_state.limits;
+    FaceKey key {
+        m_panel, m_state.scaleCode, m_state.dialScale,
+        BandLimits {l.upperLimitOn, l.UpperLimit, l.lowerLimitOn, l.LowerLimit}.effective()};
+
+    const auto hit = std::find_if(m_faces.begin(), m_faces.end(),
+                                  [&](const CachedFace &f) { return f.key == key; });
+    if (hit == m_faces.end()) {
+        QImage face = drawFace(key);
+        m_faces.prepend({std::move(key), std::move(face)});
+        if (m_faces.size() > FaceCacheSize)
+            m_faces.removeLast();
+    } else if (hit != m_faces.begin()) {
+        m_faces.move(hit - m_faces.begin(), 0);
+    }
+
+    // Copied into the image we own rather than shared, so the needle never detaches a copy.
+    const QImage &face = m_faces.constFirst().image;
+    std::memcpy(m_image.bits(), face.constBits(), size_t(face.sizeInBytes()));
+    update();
+}
+
+QImage AnalogDial::drawFace(const FaceKey &key) const
+{
+    QImage face(m_image.size(), QImage::Format_RGB32);
+    face.fill(Qt::white);
+    const DialFaceLayout layout = dialFaceLayout(key.panel, key.scaleCode, key.scale);
+
+    QPainter p(&face);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::TextAntialiasing, false);
+    p.setFont(m_font);
+    p.setBrush(Qt::NoBrush); // the pen covers a dot's 2 x 2 box entirely
+    const int ascent = p.fontMetrics().ascent();
+
+    const QPen textPen(Qt::black, 1);
+    const QPen dotPen(inkColour(layout.dotInk), 2);
+    for (const DialFaceLayout::Mark &mark : layout.marks) {
+        if (!mark.text.isEmpty()) {
+            p.setPen(textPen);
+            p.drawText(mark.textTopLeft + QPoint(0, ascent), mark.text);
+        }
+        if (mark.hasDot) {
+            p.setPen(dotPen);
+            drawDot(p, mark.dot);
+        }
+    }
+    p.end();
+
+    QRgb *pixels = reinterpret_cast<QRgb *>(face.bits());
+    const qsizetype stride = face.bytesPerLine() / qsizetype(sizeof(QRgb));
+    const QRect inside = face.rect();
+    for (const DialFaceLayout::BandDot &dot : layout.band) {
+        const QRgb ink = QRgb(bandInk(dot.count, key.limits));
+        for (const QPoint offset : m_bandDot) {
+            const QPoint q = dot.at + offset;
+            if (inside.contains(q))
+                pixels[q.y() * stride + q.x()] = ink;
+        }
+    }
+    return face;
+}
+
+void AnalogDial::KDrun(int position)
+{
+    fitToPanel();
+    NeedleLine needle;
+    if (!m_arc.needle(position, qint64(m_state.dialScale.dialSteps) * 10, &needle))
+        return;
+
+    QPainter p(&m_image);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    // The erasing line is the drawn one in the panel's white, so it covers the old needle
+    // exactly.
+    QPen pen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    p.setPen(pen);
+    p.drawLine(m_previousNeedle.tip, m_previousNeedle.base);
+    m_previousNeedle = needle;
+    pen.setColor(Qt::black);
+    p.setPen(pen);
+    p.drawLine(needle.tip, needle.base);
+    p.end();
+    update();
+}
+
+void AnalogDial::paintEvent(QPaintEvent *event)
+{
+    QPainter p(this);
+    const QRect r = event->rect() & m_image.rect();
+    p.drawImage(r.topLeft(), m_image, r);
+}

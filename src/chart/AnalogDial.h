@@ -1,0 +1,66 @@
+#pragma once
+
+#include "chart/DialGeometry.h"
+
+#include <QFont>
+#include <QImage>
+#include <QList>
+#include <QWidget>
+
+struct RunState;
+
+// The moving-needle dial KD1. It fills the dial panel (its parent) less the panel's 2-pixel
+// border, and takes its geometry from the panel's size. KDsetup draws the face from the run's
+// scale, scale code and limits; KDrun draws the needle. Both draw into an image that
+// paintEvent shows, without antialiasing.
+class AnalogDial : public QWidget
+{
+    Q_OBJECT
+public:
+    AnalogDial(const RunState &state, QWidget *parent);
+
+    void KDsetup(int mode);
+    void KDrun(int position);
+
+    const QImage &image() const { return m_image; }
+    NeedleLine previousNeedle() const { return m_previousNeedle; }
+    const QFont &labelFont() const { return m_font; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    struct FaceKey
+    {
+        QSize panel;
+        QString scaleCode;
+        DialScale scale;
+        BandLimits limits;
+
+        friend bool operator==(const FaceKey &, const FaceKey &) = default;
+    };
+    struct CachedFace
+    {
+        FaceKey key;
+        QImage image;
+    };
+
+    QSize panelSize() const;
+    void fitToPanel();
+    QImage drawFace(const FaceKey &key) const;
+
+    const RunState &m_state;
+    QFont m_font;
+    // The pixels a band dot covers, relative to the top-left of its box. Every dot has the
+    // same shape, so stamping it gives the pixels that drawing it would, thousands of times
+    // faster than stroking each one.
+    QList<QPoint> m_bandDot;
+    QImage m_image;
+    QSize m_panel;
+    DialArc m_arc;
+    NeedleLine m_previousNeedle;
+    // Faces drawn lately, most recent first. A reading redraws the face every time, and
+    // drawing the band dot by dot costs far more than a frame may take.
+    QList<CachedFace> m_faces;
+};

@@ -1,0 +1,257 @@
+#include "app/ClickLabel.h"
+#include "chart/ChartCommands.h"
+#include "chart/ChartControl.h"
+#include "chart/ChartView.h"
+#include "meter/MeterDisplay.h"
+#include "support/TestWindow.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+// The chart toolbar through real clicks and keys in the real window.
+class TestChartCommands : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void pagingOnAnEmptyChart();
+    void pagingThroughClicks();
+    void hiddenMenuReachesTheSameHandlers();
+    void pageSizeAppliesOnceAfterTyping();
+    void pageSizeRefusals_data();
+    void pageSizeRefusals();
+    void fill();
+    void enlargeAndRestore();
+    void saveAsBitmap();
+    void saveFailureIsReported();
+    void readingsReachTheChart();
+};
+
+namespace {
+
+struct Window
+{
+    TestWindow t;
+    Window()
+    {
+        t.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
+    }
+    ChartControl &chart() { return t.window->chartControl(); }
+    QString page() const { return t.find<QToolButton>(u"Bt10"_qs)->text(); }
+    void click(const char16_t *name)
+    {
+        QWidget *w = t.find<QWidget>(QString::fromUtf16(name));
+        QVERIFY(w);
+        QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
+    }
+    void show(const QString &frame)
+    {
+        t.window->state().ReadingFrame = frame;
+        QVERIFY(!t.window->display().LcdDisplayGostel());
+    }
+};
+
+} // namespace
+
+void TestChartCommands::pagingOnAnEmptyChart()
+{
+    Window w;
+    for (const char16_t *button : {u"BtFirst", u"BTPrevious", u"BtNext", u"BTlast"}) {
+        w.click(button);
+        QCOMPARE(w.page(), u"1"_qs);
+    }
+}
+
+void TestChartCommands::pagingThroughClicks()
+{
+    Window w;
+    for (int i = 0; i < 250; ++i)
+        w.show(u"A00012340010D"_qs);
+    QCOMPARE(w.page(), u"3"_qs); // 251 points in pages of 100
+    w.click(u"BtFirst");
+    QCOMPARE(w.page(), u"1"_qs);
+    w.click(u"BTPrevious");
+    QCOMPARE(w.page(), u"1"_qs);
+    w.click(u"BtNext");
+    QCOMPARE(w.page(), u"2"_qs);
+    // Browsing: new readings do not move the view.
+    w.show(u"A00012340010D"_qs);
+    QCOMPARE(w.page(), u"2"_qs);
+    w.click(u"BTlast");
+    QCOMPARE(w.page(), u"3"_qs);
+    w.click(u"BTPrevious");
+    QCOMPARE(w.page(), u"2"_qs);
+}
+
+void TestChartCommands::hiddenMenuReachesTheSameHandlers()
+{
+    Window w;
+    for (int i = 0; i < 150; ++i)
+        w.show(u"A00012340010D"_qs);
+    w.t.find<QAction>(u"First1"_qs)->trigger();
+    QCOMPARE(w.page(), u"1"_qs);
+    w.t.find<QAction>(u"Next1"_qs)->trigger();
+    QCOMPARE(w.page(), u"2"_qs);
+    w.t.find<QAction>(u"Previous1"_qs)->trigger();
+    QCOMPARE(w.page(), u"1"_qs);
+    w.t.find<QAction>(u"Last1"_qs)->trigger();
+    QCOMPARE(w.page(), u"2"_qs);
+}
+
+void TestChartCommands::pageSizeAppliesOnceAfterTyping()
+{
+    Window w;
+    for (int i = 0; i < 120; ++i)
+        w.show(u"A00012340010D"_qs);
+    auto *edit = w.t.find<QLineEdit>(u"Maxrecord"_qs);
+    auto *timer = w.t.find<QTimer>(u"Timer2"_qs);
+    edit->selectAll();
+    QTest::keyClicks(edit, u"50"_qs);
+    QCOMPARE(edit->text(), u"50"_qs);
+    QVERIFY(timer->isActive());
+    QCOMPARE(w.chart().PageSize(), 100); // not yet
+    QTRY_VERIFY_WITH_TIMEOUT(!timer->isActive(), 5000);
+    QCOMPARE(w.chart().PageSize(), 50);
+    QCOMPARE(w.page(), u"3"_qs); // 121 points in pages of 50: the last page
+    QVERIFY(w.t.prompts.shown.isEmpty());
+}
+
+void TestChartCommands::pageSizeRefusals_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty") << QString() << u"'' is not a valid integer value"_qs;
+    QTest::newRow("zero") << u"0"_qs << u"A chart page holds at least 1 point; the page size stays 100."_qs;
+}
+
+void TestChartCommands::pageSizeRefusals()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    Window w;
+    auto *edit = w.t.find<QLineEdit>(u"Maxrecord"_qs);
+    edit->setText(text);
+    QTRY_COMPARE_WITH_TIMEOUT(w.t.prompts.texts(u"applicationError"_qs), QStringList{message},
+                              5000);
+    QVERIFY(!w.t.find<QTimer>(u"Timer2"_qs)->isActive());
+    QCOMPARE(w.chart().PageSize(), 100);
+}
+
+void TestChartCommands::fill()
+{
+    Window w;
+    auto *box = w.t.find<QCheckBox>(u"BtFill"_qs);
+    auto *item = w.t.find<QAction>(u"Fill1"_qs);
+    QVERIFY(w.chart().FillOn());
+    box->click();
+    QVERIFY(!w.chart().FillOn());
+    item->trigger(); // the menu item ticks both again
+    QVERIFY(box->isChecked());
+    QVERIFY(item->isChecked());
+    QVERIFY(w.chart().FillOn());
+    item->trigger();
+    QVERIFY(!box->isChecked());
+    QVERIFY(!item->isChecked());
+    QVERIFY(!w.chart().FillOn());
+    // The Repeat box shares the handler: it re-applies the Fill state and changes nothing.
+    w.t.find<QCheckBox>(u"RepeatSet"_qs)->click();
+    QVERIFY(!w.chart().FillOn());
+}
+
+void TestChartCommands::enlargeAndRestore()
+{
+    Window w;
+    QWidget *chart = w.t.find<QWidget>(u"Chtshow"_qs);
+    QWidget *client = w.t.window->centralWidget();
+    w.click(u"TbFd");
+    QCOMPARE(chart->geometry(), ChartCommands::enlargedPlace());
+    QVERIFY(QRect(0, 0, 809, 532).contains(chart->geometry()));
+    QVERIFY(!w.t.find<QWidget>(u"Panel1"_qs)->isVisible());
+    QVERIFY(!w.t.find<QWidget>(u"GroupBox1"_qs)->isVisible());
+    QVERIFY(w.t.find<QWidget>(u"TbSx"_qs)->isVisible());
+    QVERIFY(!w.t.find<QWidget>(u"TbFd"_qs)->isVisible());
+    // In front of the dial, the bar graph and the table, which stay where they were.
+    for (const char16_t *name : {u"KD", u"PBar2", u"DBGrid1"}) {
+        QWidget *other = w.t.find<QWidget>(QString::fromUtf16(name));
+        QVERIFY(other->isVisible());
+        QWidget *top = client->childAt(other->geometry().center());
+        QVERIFY2(top == chart || chart->isAncestorOf(top), qPrintable(QString::fromUtf16(name)));
+    }
+    w.click(u"TbSx");
+    QCOMPARE(chart->geometry(), QRect(432, 177, 373, 353));
+    QVERIFY(w.t.find<QWidget>(u"Panel1"_qs)->isVisible());
+    QVERIFY(w.t.find<QWidget>(u"GroupBox1"_qs)->isVisible());
+    QVERIFY(w.t.find<QWidget>(u"TbFd"_qs)->isVisible());
+}
+
+void TestChartCommands::saveAsBitmap()
+{
+    Window w;
+    for (int i = 0; i < 30; ++i)
+        w.show(u"A00012340010D"_qs);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"chart.bmp"_qs);
+
+    w.click(u"BtSave"); // cancelled: nothing happens
+    QCOMPARE(w.t.prompts.texts(u"savePicture"_qs), QStringList{u"Bitmaps (*.bmp)|*.bmp"_qs});
+    QVERIFY(!QFile::exists(file));
+
+    w.t.prompts.fileAnswers = {file};
+    w.click(u"BtSave");
+    QCOMPARE(w.t.prompts.fileDialogs.last().defaultExtension, u"bmp"_qs);
+    QVERIFY(w.t.prompts.fileDialogs.last().confirmOverwrite);
+    QCOMPARE(w.t.prompts.texts(u"information"_qs), QStringList{u"Graphic has saved on "_qs + file});
+    QImageReader reader(file);
+    QCOMPARE(reader.format(), QByteArray("bmp"));
+    const QImage saved = reader.read();
+    QCOMPARE(saved.size(), QSize(373, 353));
+    QCOMPARE(saved, w.t.find<QWidget>(u"Chtshow"_qs)->grab().toImage().convertToFormat(saved.format()));
+}
+
+void TestChartCommands::saveFailureIsReported()
+{
+    Window w;
+    w.t.prompts.fileAnswers = {u"/nonexistent-folder/chart.bmp"_qs};
+    w.click(u"BtSave");
+    QTRY_COMPARE(w.t.prompts.texts(u"applicationError"_qs).size(), 1);
+    QVERIFY(w.t.prompts.texts(u"applicationError"_qs)[0].contains(u"/nonexistent-folder/chart.bmp"_qs));
+    QVERIFY(w.t.prompts.texts(u"information"_qs).isEmpty());
+}
+
+void TestChartCommands::readingsReachTheChart()
+{
+    Window w;
+    MeterDisplay &display = w.t.window->display();
+    const struct
+    {
+        const char16_t *frame;
+        int chartValue;
+        int needle;
+    } cases[] = {
+        {u"A00039990010D", 3999, 799},     {u"A00039990410D", -3999, 1},
+        {u"A00100000100D", 4000, 800},     {u"A00100000500D", -4000, 0},
+        {u"A11000250000D", 25, 1025},      {u"A11000250001D", 0, 0},
+        {u"A22100000100D", 1000, 2000},    {u"A00000000010D", 0, 400},
+    };
+    qint64 points = w.chart().Chart().pointCount(0);
+    for (const auto &c : cases) {
+        w.show(QString::fromUtf16(c.frame));
+        QCOMPARE(display.chartValue(), c.chartValue);
+        QCOMPARE(display.needlePosition(), c.needle);
+        QCOMPARE(w.chart().Chart().pointCount(0), ++points);
+    }
+    // With Repeat unchecked a repeated reading reaches neither the table nor the chart.
+    w.t.find<QCheckBox>(u"RepeatSet"_qs)->click();
+    w.t.window->state().counters.LastRecordKey = w.t.window->state().reading.readingKey();
+    w.show(u"A00000000010D"_qs);
+    QCOMPARE(w.chart().Chart().pointCount(0), points);
+}
+
+QTEST_MAIN(TestChartCommands)
+#include "tst_chartcommands.moc"
