@@ -5,6 +5,7 @@
 #include "meter/BarGraph.h"
 #include "meter/MeterDisplay.h"
 #include "support/TestWindow.h"
+#include "support/WindowProbe.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -57,18 +58,6 @@ private:
     QProcess m_process;
 };
 
-QString digits(TestWindow &t)
-{
-    QString text;
-    for (const char16_t *name : {u"LcdDa", u"LcdDb", u"LcdDc", u"LcdDd"})
-        text += t.find<QLabel>(QString::fromUtf16(name))->text();
-    return text;
-}
-
-bool visible(TestWindow &t, const QString &name)
-{
-    return t.find<QWidget>(name)->isVisible();
-}
 
 double cpuSeconds()
 {

@@ -1,5 +1,7 @@
 #include "links/FrameAssembler.h"
 
+#include "support/MeterBytes.h"
+
 #include <QTest>
 
 class TestFrameAssembler : public QObject
@@ -14,13 +16,9 @@ private Q_SLOTS:
 
 namespace {
 
-// One reading as the meter sends it, data bytes with '0' as their high half.
 QByteArray reading(const char *nibbles)
 {
-    QByteArray bytes;
-    for (const char *c = nibbles; *c; ++c)
-        bytes += char(0x30 | QByteArray(1, *c).toInt(nullptr, 16));
-    return bytes + "\r\n";
+    return meterReading(nibbles);
 }
 
 QStringList assemble(FrameAssembler &a, const QList<QByteArray> &chunks)

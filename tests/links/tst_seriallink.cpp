@@ -1,8 +1,10 @@
 #include "links/SerialLink.h"
 #include "meter/MeterDisplay.h"
 #include "support/ErrorReport.h"
+#include "support/MeterBytes.h"
 #include "support/Pty.h"
 #include "support/TestWindow.h"
+#include "support/WindowProbe.h"
 
 #include <QAction>
 #include <QDir>
@@ -34,24 +36,9 @@ namespace {
 
 QByteArray reading(const char *nibbles)
 {
-    QByteArray bytes;
-    for (const char *c = nibbles; *c; ++c)
-        bytes += char(0x30 | QByteArray(1, *c).toInt(nullptr, 16));
-    return bytes + "\r\n";
+    return meterReading(nibbles);
 }
 
-QString digits(TestWindow &t)
-{
-    QString text;
-    for (const char16_t *name : {u"LcdDa", u"LcdDb", u"LcdDc", u"LcdDd"})
-        text += t.find<QLabel>(QString::fromUtf16(name))->text();
-    return text;
-}
-
-bool visible(TestWindow &t, const QString &name)
-{
-    return t.find<QWidget>(name)->isVisible();
-}
 
 } // namespace
 
