@@ -46,7 +46,7 @@ struct Look
     int baseline = 0; // panel y of the text's baseline, so that a row reads level; 0: centred
 };
 
-struct Spec
+struct ElementLayout
 {
     Element element;
     const char16_t *name;
@@ -69,7 +69,7 @@ constexpr int BottomBaseline = 172;
 constexpr int CylinderBaseline = 26;
 
 // clang-format off
-const Spec Specs[] = {
+const ElementLayout ElementLayouts[] = {
     {LcdP1, u"LcdP1", {119, 129, 10, 8}, nullptr, {Face::Point}},
     {LcdP2, u"LcdP2", {195, 129, 10, 8}, nullptr, {Face::Point}},
     {LcdP3, u"LcdP3", {272, 129, 9, 8}, nullptr, {Face::Point}},
@@ -347,31 +347,31 @@ template<class W> W *place(W *w, const QString &name, const QRect &rect)
     return w;
 }
 
-QWidget *makeElement(const Spec &spec, QWidget *parent)
+QWidget *makeElement(const ElementLayout &layout, QWidget *parent)
 {
-    const QString name = str(spec.name);
+    const QString name = str(layout.name);
     QWidget *w = nullptr;
-    switch (spec.look.face) {
+    switch (layout.look.face) {
     case Face::Point:
         w = new QWidget(parent);
         fillWith(w, Ink);
         break;
     case Face::Picture: {
         auto *picture = new QLabel(parent);
-        picture->setPixmap(Pictures::pixmap(str(spec.caption), spec.place.size()));
+        picture->setPixmap(Pictures::pixmap(str(layout.caption), layout.place.size()));
         picture->setScaledContents(true);
         w = picture;
         break;
     }
     default:
-        w = new LcdText(str(spec.caption), fontOf(spec.look), spec.look.alignment,
-                        spec.painted ? str(spec.painted) : QString(), spec.look.baseline, parent);
+        w = new LcdText(str(layout.caption), fontOf(layout.look), layout.look.alignment,
+                        layout.painted ? str(layout.painted) : QString(), layout.look.baseline, parent);
         break;
     }
-    if (spec.opaque)
+    if (layout.opaque)
         fillWith(w, WindowLook::Cream);
     w->hide();
-    return place(w, name, spec.place);
+    return place(w, name, layout.place);
 }
 
 } // namespace
@@ -392,8 +392,8 @@ LcdPanel::LcdPanel(QWidget *parent)
                     QRect(DigitLefts[i], DigitTop, DigitWidth, DigitHeight));
     }
 
-    for (const Spec &spec : Specs)
-        m_tracked[spec.element] = makeElement(spec, this);
+    for (const ElementLayout &layout : ElementLayouts)
+        m_tracked[layout.element] = makeElement(layout, this);
     m_function = static_cast<QLabel *>(m_tracked[LcdDc1]);
 
     m_clock = place(new QLabel(u"displaytime"_qs, this), u"d_t"_qs, QRect(152, 182, 99, 22));
