@@ -85,13 +85,15 @@ void MainWindow::createParts()
     // The chart's paging controller; creating it puts the chart in its initial state.
     m_chartControl = std::make_unique<ChartControl>(*m_controls.Chtshow, 100);
     m_alarmLimits = std::make_unique<AlarmLimits>(m_controls, m_state, m_services, *m_errorReport);
+    m_recorder = std::make_unique<ReadingRecorder>(m_controls, m_state, m_services,
+                                                   *m_chartControl);
     m_display = std::make_unique<MeterDisplay>(m_controls, m_state, m_services, *m_controls.Panel1,
-                                               *m_alarmLimits, *m_chartControl);
+                                               *m_alarmLimits, *m_chartControl, *m_recorder);
+
     m_serialLink = std::make_unique<SerialLink>(m_controls, m_state, m_services, *m_display,
                                                 *m_errorReport);
     m_bridgeLink = std::make_unique<BridgeLink>(m_controls, m_state, m_services);
-    m_recorder = std::make_unique<ReadingRecorder>(m_controls, m_state, m_services,
-                                                   *m_chartControl);
+
     m_samplingClock = std::make_unique<SamplingClock>(m_controls, m_state, m_services);
     m_dataFiles = std::make_unique<DataFiles>(m_controls, m_state, m_services);
     m_tablePrinter = std::make_unique<TablePrinter>(m_controls, m_state, m_services);

@@ -8,6 +8,7 @@
 #include "chart/ChartControl.h"
 #include "meter/BarGraph.h"
 #include "meter/LcdPanel.h"
+#include "recording/ReadingRecorder.h"
 #include "support/Clock.h"
 #include "support/LocaleTexts.h"
 #include "support/StrictInt.h"
@@ -36,13 +37,15 @@ bool isOpenInput(const Reading &r)
 } // namespace
 
 MeterDisplay::MeterDisplay(FormControls &controls, RunState &state, Services &services,
-                           LcdPanel &panel, AlarmLimits &limits, ChartControl &chart)
+                           LcdPanel &panel, AlarmLimits &limits, ChartControl &chart,
+                           ReadingRecorder &recorder)
     : m_controls(controls)
     , m_state(state)
     , m_services(services)
     , m_panel(panel)
     , m_limits(limits)
     , m_chart(chart)
+    , m_recorder(recorder)
 {
 }
 
@@ -102,6 +105,8 @@ FrameDecoder::Result MeterDisplay::runSequence()
     // The chart takes the frames the record step would take, judged before that step changes
     // the key and the countdown it compares with.
     const bool charted = chartConditions();
+    if (Result failure = m_recorder.INDataToTable())
+        return failure;
     if (Result failure = moveBar())
         return failure;
     return appendToChart(charted);

@@ -7,6 +7,7 @@
 class AlarmLimits;
 class ChartControl;
 class LcdPanel;
+class ReadingRecorder;
 struct FormControls;
 struct RunState;
 struct Services;
@@ -19,7 +20,7 @@ class MeterDisplay : public QObject
     Q_OBJECT
 public:
     MeterDisplay(FormControls &controls, RunState &state, Services &services, LcdPanel &panel,
-                 AlarmLimits &limits, ChartControl &chart);
+                 AlarmLimits &limits, ChartControl &chart, ReadingRecorder &recorder);
 
     // Runs the whole sequence for the current frame. On a conversion failure the sequence ends
     // at the failing step and the failure is returned for the caller to report.
@@ -46,6 +47,7 @@ private:
     LcdPanel &m_panel;
     AlarmLimits &m_limits;
     ChartControl &m_chart;
+    ReadingRecorder &m_recorder;
     int m_barPosition = 20;
     int m_needlePosition = 0;
     int m_chartValue = 0;

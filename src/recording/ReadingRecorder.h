@@ -1,5 +1,9 @@
 #pragma once
 
+#include "meter/FrameDecoder.h"
+#include "recording/ReadingTable.h"
+#include "recording/ReadingTableModel.h"
+
 #include <QObject>
 
 class ChartControl;
@@ -24,11 +28,23 @@ public:
     void limitessClick();
     void RecordNewClick();
 
+    // The record step: appends the current reading when the limit, the sampling countdown and
+    // the Repeat rule allow. Fails only when the interval edit holds no number.
+    FrameDecoder::Result INDataToTable();
+
+    ReadingTable &table() { return m_table; }
+    ReadingTableModel &model() { return m_model; }
+    // Reloads the sampling countdown from the interval edit (empty, "-" or "+" count as 0).
+    FrameDecoder::Result reloadSampleCountdown();
+
 private:
     void setRecordLimit(QAction *item, qint32 limit);
+    void followNewestRow();
 
     FormControls &m_controls;
     RunState &m_state;
     Services &m_services;
     ChartControl &m_chart;
+    ReadingTable m_table;
+    ReadingTableModel m_model{m_table};
 };

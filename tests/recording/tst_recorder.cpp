@@ -1,0 +1,144 @@
+#include "chart/ChartControl.h"
+#include "chart/ChartSurface.h"
+#include "meter/MeterDisplay.h"
+#include "recording/ReadingRecorder.h"
+#include "support/TestWindow.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+// The record step in the real window, fed frame by frame through the display sequence.
+class TestRecorder : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void everyReadingIsARow();
+    void limitStopsRecordingSilently();
+    void repeatRuleIgnoresTheRange();
+    void newKeepsTheLastKey();
+    void samplingIntervalZeroTakesEveryReading();
+    void intervalThatIsNoNumberEndsTheFrame();
+};
+
+namespace {
+
+struct Window
+{
+    TestWindow t;
+    FrameDecoder::Result show(const QString &frame)
+    {
+        t.window->state().ReadingFrame = frame;
+        return t.window->display().LcdDisplayGostel();
+    }
+    ReadingTable &table() { return t.window->recorder().table(); }
+};
+
+} // namespace
+
+void TestRecorder::everyReadingIsARow()
+{
+    Window w;
+    w.t.clock.current = QDateTime(QDate(2026, 1, 1), QTime(7, 8, 9));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(!w.show(u"A00012340010D"_qs));
+    QCOMPARE(w.table().rowCount(), 3);
+    const ReadingTable::Row row = w.table().row(2);
+    QCOMPARE(row.no, std::optional<qint32>(3));
+    QCOMPARE(row.time, u"07:08:09"_qs);
+    QCOMPARE(row.dcAc, u"DCV"_qs);
+    QCOMPARE(row.value, u"1.234"_qs);
+    QCOMPARE(row.unit, u"V"_qs);
+    QCOMPARE(row.range, u"4 V"_qs);
+    QCOMPARE(row.autoText, u"Auto"_qs);
+    QCOMPARE(row.nval, std::optional<qint32>(1234));
+    auto *grid = w.t.find<QTableView>(u"DBGrid1"_qs);
+    QCOMPARE(grid->model()->rowCount(), 3);
+    QCOMPARE(grid->currentIndex().row(), 2); // the grid follows the newest row
+    QCOMPARE(grid->model()->data(grid->model()->index(2, 3)).toString(), u"1.234"_qs);
+}
+
+void TestRecorder::limitStopsRecordingSilently()
+{
+    Window w;
+    w.t.find<QAction>(u"N10001"_qs)->trigger(); // 1000
+    for (int i = 0; i < 1005; ++i)
+        QVERIFY(!w.show(u"A00012340010D"_qs));
+    QCOMPARE(w.table().rowCount(), 1000);
+    QVERIFY(w.t.prompts.shown.isEmpty());
+    // The chart keeps going after the table has reached its limit.
+    QCOMPARE(w.t.window->chartControl().Chart().pointCount(0), 1006);
+    w.t.find<QAction>(u"N50001"_qs)->trigger();
+    QVERIFY(!w.show(u"A00012340010D"_qs));
+    QCOMPARE(w.table().rowCount(), 1001);
+    QCOMPARE(w.table().row(1000).no, std::optional<qint32>(1001));
+}
+
+void TestRecorder::repeatRuleIgnoresTheRange()
+{
+    Window w;
+    w.t.find<QCheckBox>(u"RepeatSet"_qs)->click();
+    QVERIFY(!w.show(u"A00012340010D"_qs));
+    QVERIFY(!w.show(u"A00012340010D"_qs));
+    QCOMPARE(w.table().rowCount(), 1);
+    // AC instead of DC on another range: a different key.
+    QVERIFY(!w.show(u"A01312340010D"_qs));
+    QCOMPARE(w.table().rowCount(), 2);
+    // Engine speed for 4 and then 6 cylinders: only the range text differs, so no new row.
+    QVERIFY(!w.show(u"A70012340000D"_qs));
+    QCOMPARE(w.table().rowCount(), 3);
+    QVERIFY(!w.show(u"A70112340000D"_qs));
+    QCOMPARE(w.table().rowCount(), 3);
+    QCOMPARE(w.table().row(2).range, u"4CYL"_qs);
+}
+
+void TestRecorder::newKeepsTheLastKey()
+{
+    Window w;
+    w.t.find<QCheckBox>(u"RepeatSet"_qs)->click();
+    QVERIFY(!w.show(u"A00012340010D"_qs));
+    QVERIFY(!w.show(u"A00043210010D"_qs));
+    w.t.find<QToolButton>(u"BtNew"_qs)->click();
+    QCOMPARE(w.t.prompts.texts(u"information"_qs), QStringList{u" Record deleted "_qs});
+    QCOMPARE(w.table().rowCount(), 0);
+    QCOMPARE(w.t.window->state().counters.RecordedCount, 0);
+    QCOMPARE(w.t.window->chartControl().Chart().pointCount(0), 1);
+    QVERIFY(!w.show(u"A00043210010D"_qs)); // still a repeat of the last row added
+    QCOMPARE(w.table().rowCount(), 0);
+    QVERIFY(!w.show(u"A00012340010D"_qs));
+    QCOMPARE(w.table().row(0).no, std::optional<qint32>(1));
+}
+
+void TestRecorder::samplingIntervalZeroTakesEveryReading()
+{
+    Window w;
+    w.t.find<QLineEdit>(u"RecordSITime"_qs)->setText(u"0"_qs);
+    w.t.find<QCheckBox>(u"RecordSI"_qs)->click();
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(!w.show(u"A00012340010D"_qs));
+    QCOMPARE(w.table().rowCount(), 4);
+    // With an interval, the first reading reloads the countdown and holds the next ones back.
+    w.t.find<QLineEdit>(u"RecordSITime"_qs)->setText(u"5"_qs);
+    w.t.window->state().SampleCountdown = 0;
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(!w.show(u"A00012340010D"_qs));
+    QCOMPARE(w.table().rowCount(), 5);
+    QCOMPARE(w.t.window->state().SampleCountdown, 5);
+}
+
+void TestRecorder::intervalThatIsNoNumberEndsTheFrame()
+{
+    Window w;
+    w.t.find<QLineEdit>(u"RecordSITime"_qs)->setText(u"99999999999"_qs);
+    const FrameDecoder::Result failure = w.show(u"A00012340010D"_qs);
+    QVERIFY(failure);
+    QCOMPARE(failure->message(), u"'99999999999' is not a valid integer value"_qs);
+    QCOMPARE(w.table().rowCount(), 0);
+    QCOMPARE(w.t.window->state().counters.LastRecordKey, u"1.234DCVVAuto"_qs);
+}
+
+QTEST_MAIN(TestRecorder)
+#include "tst_recorder.moc"
