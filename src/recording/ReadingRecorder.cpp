@@ -17,6 +17,25 @@
 #include <QTableView>
 #include <QToolButton>
 
+namespace {
+
+// The grid's row indicator: a narrow strip of fixed width. The standard header measures the
+// texts of its sections whenever the grid lays out, which costs more with every row added.
+class RowIndicator : public QHeaderView
+{
+public:
+    explicit RowIndicator(QWidget *parent)
+        : QHeaderView(Qt::Vertical, parent)
+    {
+        setSectionResizeMode(QHeaderView::Fixed);
+        setDefaultSectionSize(18);
+        setFixedWidth(12);
+    }
+    QSize sizeHint() const override { return {12, defaultSectionSize()}; }
+};
+
+} // namespace
+
 ReadingRecorder::ReadingRecorder(FormControls &controls, RunState &state, Services &services,
                                  ChartControl &chart)
     : m_controls(controls)
@@ -25,6 +44,7 @@ ReadingRecorder::ReadingRecorder(FormControls &controls, RunState &state, Servic
     , m_chart(chart)
 {
     QTableView *grid = m_controls.DBGrid1;
+    grid->setVerticalHeader(new RowIndicator(grid));
     QAbstractItemModel *titles = grid->model();
     grid->setModel(&m_model);
     delete titles;
