@@ -4,6 +4,8 @@
 #include "app/RunState.h"
 #include "app/Services.h"
 
+#include <QPushButton>
+
 BridgeLink::BridgeLink(FormControls &controls, RunState &state, Services &services)
     : m_controls(controls)
     , m_state(state)
@@ -13,6 +15,9 @@ BridgeLink::BridgeLink(FormControls &controls, RunState &state, Services &servic
 
 void BridgeLink::USBClick()
 {
+    // The bridge cable's library is not part of this build: the button must not stay down as
+    // if a cable were connected.
+    m_controls.USB->setChecked(false);
 }
 
 void BridgeLink::Timer1Timer()

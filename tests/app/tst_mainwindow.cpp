@@ -406,11 +406,12 @@ void TestMainWindow::toggleGroupRaisesOthersQuietly()
 
 void TestMainWindow::connectDoesNotPretend()
 {
-    // Until a port driver is present, "COM Connect" does not stay down as if connected.
+    // Until the bridge cable's library is supported, "USB Connect " does not stay down as if
+    // connected.
     TestWindow t;
-    auto *con = t.find<QPushButton>(u"COMCon"_qs);
-    QTest::mouseClick(con, Qt::LeftButton);
-    QVERIFY(!con->isChecked());
+    auto *usb = t.find<QPushButton>(u"USB"_qs);
+    QTest::mouseClick(usb, Qt::LeftButton);
+    QVERIFY(!usb->isChecked());
 }
 
 QTEST_MAIN(TestMainWindow)
