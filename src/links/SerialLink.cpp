@@ -17,6 +17,16 @@
 
 #include <array>
 
+namespace {
+
+// The four stacked port panels, COM 1 first.
+std::array<ClickLabel *, 4> portPanels(const FormControls &c)
+{
+    return {c.BtCOM1, c.BtCOM2, c.BtCOM3, c.BtCOM4};
+}
+
+} // namespace
+
 SerialLink::SerialLink(FormControls &controls, RunState &state, Services &services,
                        MeterDisplay &display, ErrorReport &errors)
     : m_controls(controls)
@@ -46,8 +56,7 @@ void SerialLink::installGostelData()
 void SerialLink::setStartPort(int number, bool showPanel)
 {
     if (showPanel) {
-        const std::array<ClickLabel *, 4> panels = {m_controls.BtCOM1, m_controls.BtCOM2,
-                                                    m_controls.BtCOM3, m_controls.BtCOM4};
+        const std::array<ClickLabel *, 4> panels = portPanels(m_controls);
         panels[number - 1]->show();
     }
     m_driver.setPort(SerialPortDriver::SerialPortNumber(number - 1));
@@ -58,8 +67,7 @@ void SerialLink::selectPort(int number)
 {
     const std::array<QAction *, 4> items = {m_controls.COM11, m_controls.COM21, m_controls.COM31,
                                             m_controls.COM41};
-    const std::array<ClickLabel *, 4> panels = {m_controls.BtCOM1, m_controls.BtCOM2,
-                                                m_controls.BtCOM3, m_controls.BtCOM4};
+    const std::array<ClickLabel *, 4> panels = portPanels(m_controls);
     for (int i = 0; i < 4; ++i) {
         items[i]->setChecked(i == number - 1);
         panels[i]->setVisible(i == number - 1);
@@ -75,8 +83,7 @@ void SerialLink::updatePortHint()
     const QString port = u"COM "_qs + QString::number(portNumber());
     const QString hint = path.isEmpty() ? QString(port + u": no serial port found"_qs)
                                         : QString(port + u": "_qs + path);
-    for (ClickLabel *p : {m_controls.BtCOM1, m_controls.BtCOM2, m_controls.BtCOM3,
-                          m_controls.BtCOM4})
+    for (ClickLabel *p : portPanels(m_controls))
         p->setToolTip(hint);
 }
 
@@ -140,8 +147,7 @@ void SerialLink::openLink()
 
     m_controls.BTCon->hide();
     m_controls.BtDiscon->show();
-    for (ClickLabel *p : {m_controls.BtCOM1, m_controls.BtCOM2, m_controls.BtCOM3,
-                          m_controls.BtCOM4})
+    for (ClickLabel *p : portPanels(m_controls))
         p->setEnabled(false);
 }
 
@@ -156,8 +162,7 @@ void SerialLink::closeLink()
     m_driver.ClosePort();
     m_controls.BTCon->show();
     m_controls.BtDiscon->hide();
-    for (ClickLabel *p : {m_controls.BtCOM1, m_controls.BtCOM2, m_controls.BtCOM3,
-                          m_controls.BtCOM4})
+    for (ClickLabel *p : portPanels(m_controls))
         p->setEnabled(true);
 }
 
