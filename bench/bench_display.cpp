@@ -2,6 +2,7 @@
 // from a byte written into a pseudo-terminal to the reading on the replica LCD.
 
 #include "app/MainWindow.h"
+#include "recording/ReadingRecorder.h"
 #include "links/SerialLink.h"
 #include "meter/MeterDisplay.h"
 #include "support/Beeper.h"
@@ -61,11 +62,27 @@ void BM_DisplaySequence(benchmark::State &state)
 }
 BENCHMARK(BM_DisplaySequence);
 
-// The sequence plus the event processing and repaint it causes.
+// The sequence plus the event processing and repaint it causes, with the table already holding
+// the given number of rows (the grid must not slow down as the table grows).
 void BM_DisplaySequenceAndPaint(benchmark::State &state)
 {
     Window w;
     RunState &s = w.window.state();
+    w.window.recorder().limitessClick();
+    ReadingTable &table = w.window.recorder().table();
+    ReadingTable::Row row;
+    row.dcAc = u"DCV"_qs;
+    row.unit = u"V"_qs;
+    row.range = u"4 V"_qs;
+    row.autoText = u"Auto"_qs;
+    for (qint64 n = 0; n < state.range(0); ++n) {
+        row.no = qint32(n + 1);
+        row.value = QString::number(n % 4000);
+        row.nval = qint32(n % 4000);
+        table.append(row);
+    }
+    w.window.recorder().model().rowsAppended();
+    QApplication::processEvents();
     qsizetype i = 0;
     for (auto _ : state) {
         s.ReadingFrame = frames[i++ % frames.size()];
@@ -74,7 +91,7 @@ void BM_DisplaySequenceAndPaint(benchmark::State &state)
     }
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_DisplaySequenceAndPaint);
+BENCHMARK(BM_DisplaySequenceAndPaint)->Arg(0)->Arg(1'000'000);
 
 // From the write of a reading's last byte to the new digits on the panel, through a
 // pseudo-terminal and the serial link's poll (50 ms).

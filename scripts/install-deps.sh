@@ -9,6 +9,7 @@ packages=(
     qt6-qpa-plugins libgl-dev
     libhidapi-dev libudev-dev
     libbenchmark-dev
+    libxml2-utils
     fonts-dseg fonts-liberation fonts-dejavu-core
     xvfb xauth
 )

@@ -98,6 +98,10 @@ void MainWindow::connectCommands()
     }
     sampling->filterDigits(c.Maxrecord);
     connect(c.Trecord, &QTimer::timeout, sampling, &SamplingClock::TrecordTimer);
+    connect(c.RecordSI, &QCheckBox::toggled, sampling, &SamplingClock::RecordSIClick);
+    connect(c.RecallCheck, &QCheckBox::clicked, sampling, &SamplingClock::RecallCheckClick);
+    connect(c.RecallDataTest, &QPushButton::clicked, sampling,
+            &SamplingClock::RecallDataTestClick);
 
     // Chart toolbar and the hidden Graphic menu.
     ChartCommands *chart = m_chartCommands.get();

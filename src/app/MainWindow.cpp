@@ -17,6 +17,7 @@
 #include "support/ErrorReport.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QPushButton>
@@ -71,6 +72,14 @@ MainWindow::MainWindow(Services services, const ModelSwitches &switches, QWidget
 
 MainWindow::~MainWindow() = default;
 
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_exitCommand->FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
 void MainWindow::applySwitchBoxes()
 {
     m_controls.IFFerrant->setChecked(m_switches.IFFerrant);
@@ -87,19 +96,23 @@ void MainWindow::createParts()
     m_alarmLimits = std::make_unique<AlarmLimits>(m_controls, m_state, m_services, *m_errorReport);
     m_recorder = std::make_unique<ReadingRecorder>(m_controls, m_state, m_services,
                                                    *m_chartControl);
+    m_samplingClock = std::make_unique<SamplingClock>(m_controls, m_state, m_services,
+                                                      *m_errorReport, *m_recorder);
     m_display = std::make_unique<MeterDisplay>(m_controls, m_state, m_services, *m_controls.Panel1,
-                                               *m_alarmLimits, *m_chartControl, *m_recorder);
+                                               *m_alarmLimits, *m_chartControl, *m_recorder,
+                                               *m_samplingClock);
 
     m_serialLink = std::make_unique<SerialLink>(m_controls, m_state, m_services, *m_display,
                                                 *m_errorReport);
     m_bridgeLink = std::make_unique<BridgeLink>(m_controls, m_state, m_services);
 
-    m_samplingClock = std::make_unique<SamplingClock>(m_controls, m_state, m_services);
-    m_dataFiles = std::make_unique<DataFiles>(m_controls, m_state, m_services);
-    m_tablePrinter = std::make_unique<TablePrinter>(m_controls, m_state, m_services);
+    m_dataFiles = std::make_unique<DataFiles>(m_controls, m_state, m_services, *m_recorder);
+    m_tablePrinter = std::make_unique<TablePrinter>(m_controls, m_state, m_services,
+                                                    m_recorder->table());
     m_chartCommands = std::make_unique<ChartCommands>(m_controls, m_state, m_services,
                                                       *m_errorReport, *m_chartControl);
-    m_exitCommand = std::make_unique<ExitCommand>(m_controls, m_state, m_services);
+    m_exitCommand = std::make_unique<ExitCommand>(m_controls, m_state, m_services, *m_recorder,
+                                                  *m_bridgeLink);
 }
 
 void MainWindow::centreOnScreen()

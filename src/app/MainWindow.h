@@ -47,6 +47,9 @@ public:
     AlarmLimits &alarmLimits() { return *m_alarmLimits; }
     ExitCommand &exitCommand() { return *m_exitCommand; }
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     // Layout of the visible regions and of the controls the user never sees.
     void buildLinkBar(QWidget *client);

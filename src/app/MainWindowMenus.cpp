@@ -102,7 +102,7 @@ void MainWindow::buildTimers()
 {
     FormControls &c = m_controls;
     c.ConTimer = timer(this, u"ConTimer"_qs, 100, true);
-    c.Trecord = timer(this, u"Trecord"_qs, 100, false);
+    c.Trecord = timer(this, u"Trecord"_qs, 1000, false); // one tick per second of sampling
     c.Timer1 = timer(this, u"Timer1"_qs, 10, false);
     c.Timer2 = timer(this, u"Timer2"_qs, 1000, false);
 }

@@ -3,17 +3,9 @@
 #include "app/ModelProfile.h"
 #include "chart/DialScale.h"
 #include "meter/Reading.h"
+#include "recording/RecordStep.h"
 
 #include <QString>
-
-// Counters of the record step.
-struct RecordCounters
-{
-    qint32 RecordNo = 1;
-    qint32 RecordedCount = 0;
-    qint32 RecordLimit = 10000;
-    QString LastRecordKey;
-};
 
 // The alarm limits and the min/max tracker, in display counts.
 struct LimitState
@@ -45,6 +37,8 @@ struct RunState
 
     RecordCounters counters;
     qint32 SampleCountdown = 0;
+    RecallClock recall;
+    QTime RecallTime; // the time of day rows take while "RecallData" is checked
 
     LimitState limits;
 

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include "meter/BarGraph.h"
+#include "recording/ReadingRecorder.h"
 
 void MainWindow::FormCreate()
 {
@@ -28,6 +29,7 @@ void MainWindow::FormCreate()
 
     s.TrackedUnit = u"113"_qs;
 
+    m_recorder->createTable();
     s.counters.RecordNo = 1;
     s.counters.RecordLimit = 10000;
 

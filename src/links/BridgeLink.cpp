@@ -4,7 +4,9 @@
 #include "app/RunState.h"
 #include "app/Services.h"
 
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 
 BridgeLink::BridgeLink(FormControls &controls, RunState &state, Services &services)
     : m_controls(controls)
@@ -22,4 +24,11 @@ void BridgeLink::USBClick()
 
 void BridgeLink::Timer1Timer()
 {
+}
+
+void BridgeLink::takeDown()
+{
+    m_controls.Memo3->setPlainText(u"\u6D4B\u8BD5\u7ED3\u675F"_qs); // "test finished"
+    m_controls.Timer1->stop();
+    // Closing the bridge belongs with opening it, which this build never does.
 }

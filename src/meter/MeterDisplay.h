@@ -8,6 +8,7 @@ class AlarmLimits;
 class ChartControl;
 class LcdPanel;
 class ReadingRecorder;
+class SamplingClock;
 struct FormControls;
 struct RunState;
 struct Services;
@@ -20,7 +21,8 @@ class MeterDisplay : public QObject
     Q_OBJECT
 public:
     MeterDisplay(FormControls &controls, RunState &state, Services &services, LcdPanel &panel,
-                 AlarmLimits &limits, ChartControl &chart, ReadingRecorder &recorder);
+                 AlarmLimits &limits, ChartControl &chart, ReadingRecorder &recorder,
+                 SamplingClock &sampling);
 
     // Runs the whole sequence for the current frame. On a conversion failure the sequence ends
     // at the failing step and the failure is returned for the caller to report.
@@ -48,6 +50,7 @@ private:
     AlarmLimits &m_limits;
     ChartControl &m_chart;
     ReadingRecorder &m_recorder;
+    SamplingClock &m_sampling;
     int m_barPosition = 20;
     int m_needlePosition = 0;
     int m_chartValue = 0;

@@ -3,18 +3,92 @@
 #include "app/FormControls.h"
 #include "app/RunState.h"
 #include "app/Services.h"
+#include "recording/ReadingRecorder.h"
+#include "recording/TableFiles.h"
+#include "support/Prompts.h"
 
-DataFiles::DataFiles(FormControls &controls, RunState &state, Services &services)
+#include <QTableView>
+#include <QWidget>
+
+DataFiles::DataFiles(FormControls &controls, RunState &state, Services &services,
+                     ReadingRecorder &recorder)
     : m_controls(controls)
     , m_state(state)
     , m_services(services)
+    , m_recorder(recorder)
 {
+}
+
+const QString &DataFiles::fileFilter()
+{
+    static const QString filter
+        = u"Excel File(*.xls)|*.xls|XML(*.xml)|*.xml|Txt File(*.txt)|*.txt"_qs;
+    return filter;
 }
 
 void DataFiles::SpeedButton2Click()
 {
+    FileDialogOptions options;
+    options.filter = fileFilter();
+    options.fileName = m_lastOpened;
+    const QString fileName = m_services.prompts.openFile(m_controls.FCOMM, options);
+    if (fileName.isEmpty())
+        return;
+    m_lastOpened = fileName;
+
+    // The record counters stay as they are: loaded rows keep the numbers they were saved with.
+    ReadingTable &table = m_recorder.table();
+    const bool xml = TableFiles::isXmlName(fileName);
+    const bool loaded = TableFiles::load(table, fileName);
+    // A text file that fails part way has still appended the rows before the bad line.
+    if (xml && loaded)
+        m_recorder.model().tableReset();
+    else if (!xml)
+        m_recorder.model().rowsAppended();
+    if (!loaded) {
+        m_services.prompts.error(m_controls.FCOMM, u"Failed to Load File!"_qs);
+        return;
+    }
+    m_recorder.markSaved();
 }
 
 void DataFiles::saveasClick()
 {
+    FileDialogOptions options;
+    options.filter = fileFilter();
+    options.defaultExtension = u"xls"_qs;
+    options.confirmOverwrite = true;
+    const QString fileName = m_services.prompts.saveFile(m_controls.FCOMM, options);
+    if (fileName.isEmpty())
+        return;
+
+    QString reason;
+    const bool saved = TableFiles::save(m_recorder.table(), fileName, &reason);
+    if (saved)
+        m_recorder.markSaved();
+    if (TableFiles::isXmlName(fileName)) {
+        if (!saved)
+            m_services.prompts.applicationError(m_controls.FCOMM, reason);
+    } else if (saved) {
+        m_services.prompts.information(
+            m_controls.FCOMM, u"save table to specified file: "_qs + fileName + u" Scuss!"_qs);
+    } else {
+        m_services.prompts.information(m_controls.FCOMM,
+                                       u"Could not save table to specified file: "_qs + fileName);
+    }
+    m_controls.FCOMM->repaint();
+    showCurrentRow();
+}
+
+// The grid shows the newest row again, as it does while recording.
+void DataFiles::showCurrentRow()
+{
+    ReadingTableModel &model = m_recorder.model();
+    if (model.rowCount() == 0)
+        return;
+    QTableView *grid = m_controls.DBGrid1;
+    const QModelIndex last = model.index(model.rowCount() - 1, 0);
+    grid->selectionModel()->setCurrentIndex(
+        last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    grid->scrollTo(last);
 }

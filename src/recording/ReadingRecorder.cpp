@@ -4,11 +4,11 @@
 #include "app/RunState.h"
 #include "app/Services.h"
 #include "chart/ChartControl.h"
+#include "recording/GridCellDelegate.h"
 #include "support/Prompts.h"
 
 #include "support/Clock.h"
 #include "support/LocaleTexts.h"
-#include "support/StrictInt.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -48,6 +48,7 @@ ReadingRecorder::ReadingRecorder(FormControls &controls, RunState &state, Servic
     QAbstractItemModel *titles = grid->model();
     grid->setModel(&m_model);
     delete titles;
+    grid->setItemDelegate(new GridCellDelegate(grid));
     // Every row is one text line high: the grid never measures rows, whatever their number.
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 }
@@ -93,48 +94,41 @@ void ReadingRecorder::limitessClick()
 
 FrameDecoder::Result ReadingRecorder::reloadSampleCountdown()
 {
-    const QString text = m_controls.RecordSITime->text();
-    if (text.isEmpty() || text == u"-" || text == u"+") {
-        m_state.SampleCountdown = 0;
-        return {};
-    }
-    const std::optional<qint32> value = strictToInt(text);
-    if (!value)
-        return ConversionError{text};
-    m_state.SampleCountdown = *value;
-    return {};
+    return RecordStep::reloadCountdown(m_controls.RecordSITime->text(), m_state.SampleCountdown);
+}
+
+RecordSwitches ReadingRecorder::switches() const
+{
+    return {m_controls.RecordSI->isChecked(), m_controls.RepeatSet->isChecked(),
+            m_controls.RecordSITime->text()};
+}
+
+QTime ReadingRecorder::recordTime() const
+{
+    return m_controls.RecallCheck->isChecked() ? m_state.RecallTime : m_services.clock.now().time();
 }
 
 FrameDecoder::Result ReadingRecorder::INDataToTable()
 {
-    RecordCounters &c = m_state.counters;
-    if (c.RecordedCount >= c.RecordLimit)
+    RecordStep::Outcome outcome = RecordStep::take(m_state.reading, switches(), m_state.counters,
+                                                   m_state.SampleCountdown, recordTime(),
+                                                   m_state.TimeSeparatorText);
+    if (outcome.failure)
+        return outcome.failure;
+    if (!outcome.row)
         return {};
-    if (m_controls.RecordSI->isChecked() && m_state.SampleCountdown != 0)
-        return {};
-    const Reading &r = m_state.reading;
-    const QString key = r.readingKey();
-    if (!m_controls.RepeatSet->isChecked() && key == c.LastRecordKey)
-        return {};
-    c.LastRecordKey = key;
-    if (FrameDecoder::Result failure = reloadSampleCountdown())
-        return failure;
-    ++c.RecordedCount;
-
-    ReadingTable::Row row;
-    row.value = r.valueText;
-    row.nval = qint32(r.numericValue);
-    row.time = LocaleTexts::recordTimeText(m_services.clock.now().time(),
-                                           m_state.TimeSeparatorText);
-    row.no = c.RecordNo;
-    row.dcAc = r.functionText;
-    row.unit = r.unitText;
-    row.autoText = r.autoText;
-    row.range = r.rangeText;
-    ++c.RecordNo;
-    m_table.append(row);
+    m_table.append(*outcome.row);
+    m_unsaved = true;
     followNewestRow();
+    Q_EMIT rowRecorded();
     return {};
+}
+
+void ReadingRecorder::appendTestRow(const ReadingTable::Row &row)
+{
+    m_table.append(row);
+    m_unsaved = true;
+    followNewestRow();
 }
 
 void ReadingRecorder::followNewestRow()
@@ -156,6 +150,19 @@ void ReadingRecorder::RecordNewClick()
     }
     m_state.counters.RecordNo = 1;
     m_state.counters.RecordedCount = 0;
+    m_unsaved = false;
     // The page indicator follows the chart back to its first page.
     m_controls.Bt10->setText(QString::number(m_chart.ClearChart()));
+}
+
+void ReadingRecorder::createTable()
+{
+    m_table.clear();
+    m_model.tableReset();
+    m_unsaved = false;
+}
+
+void ReadingRecorder::closeTable()
+{
+    createTable();
 }

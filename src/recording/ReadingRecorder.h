@@ -3,6 +3,7 @@
 #include "meter/FrameDecoder.h"
 #include "recording/ReadingTable.h"
 #include "recording/ReadingTableModel.h"
+#include "recording/RecordStep.h"
 
 #include <QObject>
 
@@ -36,9 +37,26 @@ public:
     ReadingTableModel &model() { return m_model; }
     // Reloads the sampling countdown from the interval edit (empty, "-" or "+" count as 0).
     FrameDecoder::Result reloadSampleCountdown();
+    // The Sampling Interval and Repeat boxes and the interval text, as the record step reads them.
+    RecordSwitches switches() const;
+    // Appends a row outside the record rules (the recall clock's test command).
+    void appendTestRow(const ReadingTable::Row &row);
+
+    // The table at start-up: empty and open. Closing it at exit lets its rows go.
+    void createTable();
+    void closeTable();
+
+    // Rows recorded since the table was last saved, loaded or emptied by New.
+    bool hasUnsavedRows() const { return m_unsaved; }
+    void markSaved() { m_unsaved = false; }
+
+Q_SIGNALS:
+    // The record step has just taken a row (and reloaded the sampling countdown).
+    void rowRecorded();
 
 private:
     void setRecordLimit(QAction *item, qint32 limit);
+    QTime recordTime() const;
     void followNewestRow();
 
     FormControls &m_controls;
@@ -47,4 +65,5 @@ private:
     ChartControl &m_chart;
     ReadingTable m_table;
     ReadingTableModel m_model{m_table};
+    bool m_unsaved = false;
 };

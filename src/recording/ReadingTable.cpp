@@ -7,12 +7,50 @@ QString cut(const QString &text)
     return text.size() > ReadingTable::TextLength ? text.left(ReadingTable::TextLength) : text;
 }
 
+// A time stamp "hh:mm:ss" (any one separator character) is kept in the row itself instead of in
+// the Time pool: bit 31 marks it, bits 0..16 hold the second of the day and bits 17..30 the
+// separator. A day of readings would otherwise put 86400 texts into the pool.
+constexpr std::uint32_t PackedTime = 0x80000000u;
+
+bool isTwoDigits(QChar a, QChar b, int limit)
+{
+    return a >= u'0' && a <= u'9' && b >= u'0' && b <= u'9'
+        && (a.unicode() - u'0') * 10 + (b.unicode() - u'0') < limit;
+}
+
+std::optional<std::uint32_t> packTime(const QString &t)
+{
+    if (t.size() != 8 || t[2] != t[5] || t[2].unicode() >= 0x4000 || t[2].isDigit())
+        return std::nullopt;
+    if (!isTwoDigits(t[0], t[1], 24) || !isTwoDigits(t[3], t[4], 60)
+        || !isTwoDigits(t[6], t[7], 60))
+        return std::nullopt;
+    auto two = [&t](int i) {
+        return std::uint32_t((t[i].unicode() - u'0') * 10 + (t[i + 1].unicode() - u'0'));
+    };
+    const std::uint32_t seconds = two(0) * 3600 + two(3) * 60 + two(6);
+    return PackedTime | (std::uint32_t(t[2].unicode()) << 17) | seconds;
+}
+
+QString unpackTime(std::uint32_t packed)
+{
+    const std::uint32_t seconds = packed & 0x1FFFF;
+    const QChar separator(char16_t((packed >> 17) & 0x3FFF));
+    const std::uint32_t parts[] = {seconds / 3600, seconds / 60 % 60, seconds % 60};
+    QString text(8, separator);
+    for (int i = 0; i < 3; ++i) {
+        text[i * 3] = QChar(char16_t(u'0' + parts[i] / 10));
+        text[i * 3 + 1] = QChar(char16_t(u'0' + parts[i] % 10));
+    }
+    return text;
+}
+
 } // namespace
 
 const QStringList &ReadingTable::fieldNames()
 {
-    static const QStringList names{u"No"_qs,   u"Time"_qs, u"DC/AC"_qs, u"Value"_qs,
-                                   u"Unit"_qs, u"Range"_qs, u"Auto"_qs, u"Nval"_qs};
+    static const QStringList names {u"No"_qs,   u"Time"_qs,  u"DC/AC"_qs, u"Value"_qs,
+                                    u"Unit"_qs, u"Range"_qs, u"Auto"_qs,  u"Nval"_qs};
     return names;
 }
 
@@ -93,31 +131,39 @@ std::uint32_t ReadingTable::Pool::intern(const QString &text)
 
 void ReadingTable::append(const Row &row)
 {
-    Stored s{};
+    Stored s {};
     s.no = row.no.value_or(0);
     s.nval = row.nval.value_or(0);
     s.nulls = std::uint8_t((row.no ? 0 : 1) | (row.nval ? 0 : 2));
-    const QString *texts[] = {&row.time, &row.dcAc, &row.value, &row.unit, &row.range,
-                              &row.autoText};
-    for (int i = 0; i < 6; ++i)
+    const QString *texts[]
+        = {&row.time, &row.dcAc, &row.value, &row.unit, &row.range, &row.autoText};
+    const std::optional<std::uint32_t> packed = packTime(row.time);
+    s.texts[0] = packed ? *packed : m_pools[0].intern(cut(row.time));
+    for (int i = 1; i < 6; ++i)
         s.texts[i] = m_pools[i].intern(cut(*texts[i]));
-    m_rows.push_back(s);
+    if (m_count == qsizetype(m_chunks.size()) * ChunkRows)
+        m_chunks.push_back(std::make_unique_for_overwrite<Stored[]>(size_t(ChunkRows)));
+    m_chunks.back()[size_t(m_count % ChunkRows)] = s;
+    ++m_count;
 }
 
 QString ReadingTable::text(qsizetype index, Field f) const
 {
-    const Stored &s = m_rows[size_t(index)];
+    const Stored &s = stored(index);
     if (f == No)
         return s.nulls & 1 ? QString() : QString::number(s.no);
     if (f == Nval)
         return s.nulls & 2 ? QString() : QString::number(s.nval);
     const int pool = int(f) - int(Time);
-    return m_pools[pool].texts[s.texts[pool]];
+    const std::uint32_t id = s.texts[pool];
+    if (f == Time && (id & PackedTime))
+        return unpackTime(id);
+    return m_pools[pool].texts[id];
 }
 
 std::optional<qint32> ReadingTable::integer(qsizetype index, Field f) const
 {
-    const Stored &s = m_rows[size_t(index)];
+    const Stored &s = stored(index);
     if (f == No && !(s.nulls & 1))
         return s.no;
     if (f == Nval && !(s.nulls & 2))
@@ -141,13 +187,15 @@ ReadingTable::Row ReadingTable::row(qsizetype index) const
 
 void ReadingTable::clear()
 {
-    std::vector<Stored>().swap(m_rows);
+    std::vector<std::unique_ptr<Stored[]>>().swap(m_chunks);
+    m_count = 0;
     m_pools = {};
 }
 
 qsizetype ReadingTable::memoryUsed() const
 {
-    qsizetype bytes = qsizetype(m_rows.capacity() * sizeof(Stored));
+    qsizetype bytes = qsizetype(m_chunks.size()) * ChunkRows * qsizetype(sizeof(Stored))
+        + qsizetype(m_chunks.capacity() * sizeof(m_chunks[0]));
     for (const Pool &p : m_pools) {
         for (const QString &t : p.texts)
             bytes += qsizetype(sizeof(QString)) + t.capacity() * 2 + 16;

@@ -6,6 +6,7 @@
 #include <QVector>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -36,7 +37,7 @@ public:
         friend bool operator==(const Row &, const Row &) = default;
     };
 
-    qsizetype rowCount() const { return qsizetype(m_rows.size()); }
+    qsizetype rowCount() const { return m_count; }
     void append(const Row &row);
     Row row(qsizetype index) const;
     QString text(qsizetype index, Field f) const;
@@ -45,6 +46,10 @@ public:
 
     // Bytes held by rows and pools together (an estimate of the heap in use).
     qsizetype memoryUsed() const;
+
+    // Rows live in blocks of this many: growing never copies the rows already held and never
+    // keeps more than one block of spare room (a doubling vector may hold twice what it needs).
+    static constexpr qsizetype ChunkRows = 16384;
 
 private:
     static constexpr std::uint32_t EmptyText = 0;
@@ -63,6 +68,12 @@ private:
         std::uint32_t intern(const QString &text);
     };
 
-    std::vector<Stored> m_rows;
+    const Stored &stored(qsizetype index) const
+    {
+        return m_chunks[size_t(index / ChunkRows)][size_t(index % ChunkRows)];
+    }
+
+    std::vector<std::unique_ptr<Stored[]>> m_chunks;
+    qsizetype m_count = 0;
     std::array<Pool, 6> m_pools;
 };

@@ -1,5 +1,6 @@
 #include "recording/ReadingTableModel.h"
 
+#include "app/WindowLook.h"
 #include "recording/ReadingTable.h"
 
 #include <QFont>
@@ -43,6 +44,12 @@ QVariant ReadingTableModel::data(const QModelIndex &index, int role) const
 
 QVariant ReadingTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (orientation == Qt::Horizontal && role == Qt::FontRole) {
+        // The unit and range titles are in Arial; the others in the grid's title font.
+        if (section == 4 || section == 5)
+            return WindowLook::arial(11, false);
+        return {};
+    }
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Vertical)

@@ -3,14 +3,37 @@
 #include "app/FormControls.h"
 #include "app/RunState.h"
 #include "app/Services.h"
+#include "recording/ReadingTable.h"
+#include "recording/TableReport.h"
+#include "support/Prompts.h"
 
-TablePrinter::TablePrinter(FormControls &controls, RunState &state, Services &services)
+#include <QPrinter>
+#include <QTableView>
+
+TablePrinter::TablePrinter(FormControls &controls, RunState &state, Services &services,
+                           const ReadingTable &table)
     : m_controls(controls)
     , m_state(state)
     , m_services(services)
+    , m_table(table)
 {
 }
 
 void TablePrinter::MajPrintClick()
 {
+    // Readings keep arriving while the preview is open; the report holds the rows recorded
+    // before the command and leaves the grid's selection alone.
+    const qsizetype rows = m_table.rowCount();
+    const ReadingTable &table = m_table;
+    m_services.prompts.printPreview(m_controls.FCOMM, [&table, rows](QPrinter *printer) {
+        printer->setCopyCount(1);
+        printer->setDuplex(QPrinter::DuplexNone);
+        printer->setPrintRange(QPrinter::AllPages);
+        TableReport::paint(*printer, table, rows);
+    });
+
+    // Back to the row the grid was following.
+    QTableView *grid = m_controls.DBGrid1;
+    if (grid && grid->currentIndex().isValid())
+        grid->scrollTo(grid->currentIndex());
 }

@@ -2,16 +2,18 @@
 
 #include <QObject>
 
+class ReadingTable;
 struct FormControls;
 struct RunState;
 struct Services;
 
-// Printing the reading table as an A4 list.
+// Printing the reading table as an A4 list, through the print preview.
 class TablePrinter : public QObject
 {
     Q_OBJECT
 public:
-    TablePrinter(FormControls &controls, RunState &state, Services &services);
+    TablePrinter(FormControls &controls, RunState &state, Services &services,
+                 const ReadingTable &table);
 
     void MajPrintClick();
 
@@ -19,4 +21,5 @@ private:
     FormControls &m_controls;
     RunState &m_state;
     Services &m_services;
+    const ReadingTable &m_table;
 };

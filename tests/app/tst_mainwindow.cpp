@@ -1,6 +1,8 @@
 #include "app/ClickLabel.h"
 #include "app/ExitCommand.h"
 #include "links/SerialLink.h"
+#include "meter/MeterDisplay.h"
+#include "recording/ReadingRecorder.h"
 #include "support/TestWindow.h"
 
 #include <QAbstractButton>
@@ -12,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include "meter/BarGraph.h"
 #include <QPushButton>
 #include <QSignalSpy>
@@ -39,6 +42,7 @@ private Q_SLOTS:
     void recordLimitMenu();
     void exitAsksFirst();
     void hiddenExitEndsInTheSameQuestion();
+    void titleBarCloseAsksOnlyForUnsavedRows();
     void digitKeyFilter_data();
     void digitKeyFilter();
     void wheelOverChartIsSwallowed();
@@ -245,7 +249,7 @@ void TestMainWindow::timers()
         int interval;
         bool running;
     } expected[] = {{u"ConTimer", 100, true},
-                    {u"Trecord", 100, false},
+                    {u"Trecord", 1000, false}, // the sampling interval counts seconds
                     {u"Timer1", 10, false},
                     {u"Timer2", 1000, false}};
     for (const auto &e : expected) {
@@ -326,16 +330,60 @@ void TestMainWindow::exitAsksFirst()
     QSignalSpy confirmed(&t.window->exitCommand(), &ExitCommand::exitConfirmed);
     auto *exit = t.find<QPushButton>(u"BitBtn1"_qs);
 
+    t.window->state().ReadingFrame = u"A00012340010D"_qs;
+    QVERIFY(!t.window->display().LcdDisplayGostel());
+    auto *memo = t.find<QPlainTextEdit>(u"Memo3"_qs);
+    const QString memoBefore = memo->toPlainText();
+    auto *bridgePoll = t.find<QTimer>(u"Timer1"_qs);
+    bridgePoll->start();
+
     t.prompts.questionAnswers = {false};
     QTest::mouseClick(exit, Qt::LeftButton);
     QCOMPARE(t.prompts.texts(u"question"_qs),
              QStringList{u"Are you ensure to exit the program\uFF1F"_qs});
     QCOMPARE(confirmed.count(), 0);
     QVERIFY(t.find<QTimer>(u"ConTimer"_qs)->isActive());
+    QVERIFY(bridgePoll->isActive());
+    QCOMPARE(memo->toPlainText(), memoBefore);
+    QCOMPARE(t.window->recorder().table().rowCount(), 1);
 
     t.prompts.questionAnswers = {true};
     QTest::mouseClick(exit, Qt::LeftButton);
     QCOMPARE(confirmed.count(), 1);
+    QCOMPARE(memo->toPlainText(), u"\u6D4B\u8BD5\u7ED3\u675F"_qs);
+    QVERIFY(!bridgePoll->isActive());
+    QCOMPARE(t.window->recorder().table().rowCount(), 0);
+    // The application's quit closes the window afterwards: no second question.
+    QVERIFY(t.window->close());
+    QCOMPARE(t.prompts.texts(u"question"_qs).size(), 2);
+}
+
+void TestMainWindow::titleBarCloseAsksOnlyForUnsavedRows()
+{
+    TestWindow t;
+    t.window->show();
+    QVERIFY(t.window->close()); // nothing recorded: closes at once
+    QVERIFY(t.prompts.shown.isEmpty());
+
+    t.window->show();
+    t.window->state().ReadingFrame = u"A00012340010D"_qs;
+    QVERIFY(!t.window->display().LcdDisplayGostel());
+    t.prompts.questionAnswers = {false};
+    QVERIFY(!t.window->close());
+    QVERIFY(t.window->isVisible());
+    QCOMPARE(t.prompts.texts(u"question"_qs),
+             QStringList{u"Are you ensure to exit the program\uFF1F"_qs});
+
+    // Saved (or emptied by New): nothing to lose, no question.
+    t.window->recorder().markSaved();
+    QVERIFY(t.window->close());
+    QCOMPARE(t.prompts.texts(u"question"_qs).size(), 1);
+
+    t.window->show();
+    QVERIFY(!t.window->display().LcdDisplayGostel());
+    t.prompts.questionAnswers = {true};
+    QVERIFY(t.window->close());
+    QCOMPARE(t.prompts.texts(u"question"_qs).size(), 2);
 }
 
 void TestMainWindow::hiddenExitEndsInTheSameQuestion()

@@ -13,6 +13,8 @@ private Q_SLOTS:
     void emptyFieldsStayEmpty();
     void recurringTextsAreStoredOnce();
     void clearEmptiesEverything();
+    void timeTextsComeBackAsStored_data();
+    void timeTextsComeBackAsStored();
 };
 
 namespace {
@@ -115,6 +117,29 @@ void TestReadingTable::clearEmptiesEverything()
     QCOMPARE(table.rowCount(), 0);
     table.append(sample(3));
     QCOMPARE(table.row(0), sample(3));
+}
+
+void TestReadingTable::timeTextsComeBackAsStored_data()
+{
+    QTest::addColumn<QString>("time");
+    for (const char16_t *t :
+         {u"00:00:00", u"23:59:59", u"07.08.09", u"12:34:56", u"24:00:00", u"12:60:00", u"1:02:03",
+          u"12:34:5", u"12:34.56", u"ab:cd:ef", u" 12:00:00", u"12:00:00 ", u"", u"\u00e9:\u00e9",
+          u"11\u4e0012\u4e0013"})
+        QTest::newRow(QString::fromUtf16(t).toUtf8().constData()) << QString::fromUtf16(t);
+}
+
+void TestReadingTable::timeTextsComeBackAsStored()
+{
+    QFETCH(QString, time);
+    ReadingTable table;
+    ReadingTable::Row r = sample(1);
+    r.time = time;
+    table.append(r);
+    table.append(sample(2));
+    QCOMPARE(table.text(0, ReadingTable::Time), time);
+    QCOMPARE(table.row(0), r);
+    QCOMPARE(table.row(1), sample(2));
 }
 
 QTEST_GUILESS_MAIN(TestReadingTable)

@@ -1,0 +1,57 @@
+#include "recording/TableFiles.h"
+
+#include "recording/FileScanning.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+bool FileScanning::readWholeFile(const QString &path, QByteArray &bytes, QString *error)
+{
+    const auto failed = [&](const QString &reason) {
+        if (error)
+            *error = QString(u"Could not read "_qs + QDir::toNativeSeparators(path) + u": "_qs
+                             + reason);
+        return false;
+    };
+    if (QFileInfo(path).isDir())
+        return failed(u"it is a folder"_qs);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failed(file.errorString());
+    bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return failed(file.errorString());
+    return true;
+}
+
+bool TableFiles::isXmlName(const QString &path)
+{
+    // Only the last component has an extension: "dir.xml/data" is a text file.
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const QStringView name = QStringView(path).mid(slash + 1);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot >= 0 && name.mid(dot) == u".xml";
+}
+
+bool TableFiles::save(const ReadingTable &table, const QString &path, QString *error)
+{
+    return isXmlName(path) ? saveXml(table, path, error) : saveText(table, path, error);
+}
+
+bool TableFiles::load(ReadingTable &table, const QString &path, QString *error)
+{
+    return isXmlName(path) ? loadXml(table, path, error) : loadText(table, path, error);
+}
+
+bool TableFiles::loadText(ReadingTable &table, const QString &path, QString *error)
+{
+    QByteArray bytes;
+    return FileScanning::readWholeFile(path, bytes, error) && readText(table, bytes, error);
+}
+
+bool TableFiles::loadXml(ReadingTable &table, const QString &path, QString *error)
+{
+    QByteArray bytes;
+    return FileScanning::readWholeFile(path, bytes, error) && readXml(table, bytes, error);
+}

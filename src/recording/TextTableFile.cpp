@@ -1,0 +1,151 @@
+#include "recording/FileScanning.h"
+#include "recording/ReadingTable.h"
+#include "recording/SafeFileWriter.h"
+#include "recording/TableFiles.h"
+
+#include <array>
+#include <charconv>
+
+namespace {
+
+using Row = ReadingTable::Row;
+
+// Rows converted and written at a time: large writes, bounded memory.
+constexpr qsizetype RowsPerChunk = 8192;
+
+constexpr ReadingTable::Field writtenTexts[]
+    = {ReadingTable::Time, ReadingTable::DcAc,  ReadingTable::Value,
+       ReadingTable::Unit, ReadingTable::Range, ReadingTable::Auto};
+
+// The text fields of a row by field number (No and Nval have none).
+QString Row::*const rowTexts[ReadingTable::FieldCount] = {
+    nullptr, &Row::time, &Row::dcAc, &Row::value, &Row::unit, &Row::range, &Row::autoText, nullptr};
+
+bool isBlankOrControl(char16_t c)
+{
+    return c <= 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+QStringView trimmed(QStringView s)
+{
+    qsizetype first = 0;
+    qsizetype last = s.size();
+    while (first < last && isBlankOrControl(s[first].unicode()))
+        ++first;
+    while (last > first && isBlankOrControl(s[last - 1].unicode()))
+        --last;
+    return s.mid(first, last - first);
+}
+
+void appendNumber(QString &out, std::optional<qint32> n)
+{
+    if (!n)
+        return;
+    char digits[12];
+    const char *end = std::to_chars(digits, digits + sizeof digits, *n).ptr;
+    out.append(QLatin1String(digits, end - digits));
+}
+
+QString fromLocal8Bit(std::string_view bytes)
+{
+    return QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size()));
+}
+
+// Bytes that end a part: TAB, CR and LF.
+constexpr std::array<bool, 256> partEnds = [] {
+    std::array<bool, 256> ends{};
+    ends['\t'] = ends['\r'] = ends['\n'] = true;
+    return ends;
+}();
+
+// Past the line starting at p and its end (CR LF, a lone CR or a lone LF).
+const char *nextLine(const char *p, const char *end)
+{
+    while (p < end && *p != '\r' && *p != '\n')
+        ++p;
+    if (p < end)
+        p += (*p == '\r' && p + 1 < end && p[1] == '\n') ? 2 : 1;
+    return p;
+}
+
+} // namespace
+
+bool TableFiles::saveText(const ReadingTable &table, const QString &path, QString *error)
+{
+    SafeFileWriter file(path);
+    bool ok = file.open() && file.write("No\tTime\tDC/AC\tValue\tUnit\tRange\tAUTO\r\n");
+    QString chunk;
+    for (qsizetype first = 0; ok && first < table.rowCount(); first += RowsPerChunk) {
+        chunk.resize(0);
+        const qsizetype last = std::min(table.rowCount(), first + RowsPerChunk);
+        for (qsizetype i = first; i < last; ++i) {
+            appendNumber(chunk, table.integer(i, ReadingTable::No));
+            for (ReadingTable::Field f : writtenTexts) {
+                chunk.append(u'\t');
+                chunk.append(trimmed(table.text(i, f)));
+            }
+            chunk.append(u"\r\n");
+        }
+        ok = file.write(chunk.toLocal8Bit());
+    }
+    ok = ok && file.commit();
+    if (!ok && error)
+        *error = file.errorString();
+    return ok;
+}
+
+bool TableFiles::readText(ReadingTable &table, QByteArrayView bytes, QString *error)
+{
+    qsizetype lineNumber = 1;
+    const auto failed = [&](const QString &reason) {
+        if (error)
+            *error = QString(u"Line "_qs + QString::number(lineNumber) + u": "_qs + reason);
+        return false;
+    };
+    const char *p = bytes.data();
+    const char *const end = p + bytes.size();
+    if (p == end) {
+        if (error)
+            *error = u"The file is empty"_qs;
+        return false;
+    }
+    p = nextLine(p, end); // the header, whatever it holds
+
+    FileScanning::TextCache<fromLocal8Bit> texts[ReadingTable::FieldCount];
+    std::string_view parts[ReadingTable::FieldCount];
+    Row row;
+    while (p < end) {
+        ++lineNumber;
+        int count = 0;
+        bool tooMany = false;
+        for (const char *part = p;; part = ++p) {
+            while (p < end && !partEnds[static_cast<unsigned char>(*p)])
+                ++p;
+            if (count < ReadingTable::FieldCount)
+                parts[count++] = std::string_view(part, size_t(p - part));
+            else
+                tooMany = true;
+            if (p == end || *p != '\t')
+                break;
+        }
+        p = nextLine(p, end);
+        if (tooMany)
+            return failed(u"more than "_qs + QString::number(int(ReadingTable::FieldCount))
+                          + u" parts"_qs);
+
+        for (int f = 0; f < ReadingTable::FieldCount; ++f) {
+            const std::string_view part = f < count ? parts[f] : std::string_view();
+            if (QString Row::*text = rowTexts[f]) {
+                row.*text = texts[f].text(part);
+                continue;
+            }
+            std::optional<qint32> number;
+            // An empty part is an empty field: a row saved without a number loads back.
+            if (!part.empty() && !(number = FileScanning::strictInt(part)))
+                return failed(u"'"_qs + fromLocal8Bit(part) + u"' is not a whole number"_qs);
+            (f == ReadingTable::No ? row.no : row.nval) = number;
+        }
+        table.append(row);
+    }
+    return true;
+}

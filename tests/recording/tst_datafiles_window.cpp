@@ -1,0 +1,254 @@
+#include "recording/ReadingRecorder.h"
+#include "recording/TableFiles.h"
+#include "support/TestWindow.h"
+
+#include <QAction>
+#include <QFile>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+// The Open and Save buttons of the real window, with the file dialogs answered by the test.
+class TestDataFilesWindow : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+
+    void saveWritesTheFileAndSaysSo();
+    void saveOutcomes_data();
+    void saveOutcomes();
+    void cancelledDialogsChangeNothing();
+    void dialogOptions();
+    void openAppendsTextRowsToTheGrid();
+    void openXmlReplacesTheRows();
+    void failingLoadSaysSo();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+namespace {
+
+const QString filter = u"Excel File(*.xls)|*.xls|XML(*.xml)|*.xml|Txt File(*.txt)|*.txt"_qs;
+
+struct Window
+{
+    TestWindow t;
+    ReadingRecorder &recorder() { return t.window->recorder(); }
+    ReadingTable &table() { return recorder().table(); }
+    QTableView *grid() { return t.find<QTableView>(u"DBGrid1"_qs); }
+    QString cell(int row, int column)
+    {
+        return grid()->model()->data(grid()->model()->index(row, column)).toString();
+    }
+    void record(int n)
+    {
+        ReadingTable::Row r;
+        r.no = n;
+        r.time = u"10:00:0%1"_qs.arg(n);
+        r.dcAc = u"DCV"_qs;
+        r.value = QString::number(n) + u".000"_qs;
+        r.unit = u"V"_qs;
+        r.range = u"4 V"_qs;
+        r.autoText = u"Auto"_qs;
+        r.nval = n * 1000;
+        recorder().appendTestRow(r);
+    }
+    void save(const QString &answer)
+    {
+        if (!answer.isEmpty())
+            t.prompts.fileAnswers << answer;
+        t.find<QToolButton>(u"saveas"_qs)->click();
+    }
+    void open(const QString &answer)
+    {
+        if (!answer.isEmpty())
+            t.prompts.fileAnswers << answer;
+        t.find<QToolButton>(u"OpenDataFiles"_qs)->click();
+    }
+};
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+void TestDataFilesWindow::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestDataFilesWindow::saveWritesTheFileAndSaysSo()
+{
+    Window w;
+    for (int n = 1; n <= 3; ++n)
+        w.record(n);
+    w.grid()->setCurrentIndex(w.grid()->model()->index(0, 0));
+    QVERIFY(w.recorder().hasUnsavedRows());
+    const QString file = path(u"rows.xls"_qs);
+    w.save(file);
+    QCOMPARE(w.t.prompts.texts(u"information"_qs),
+             QStringList{u"save table to specified file: "_qs + file + u" Scuss!"_qs});
+    QVERIFY(!w.recorder().hasUnsavedRows());
+    QCOMPARE(w.grid()->currentIndex().row(), 2); // back on the newest row
+
+    ReadingTable loaded;
+    QVERIFY(TableFiles::loadText(loaded, file));
+    QCOMPARE(loaded.rowCount(), 3);
+    QCOMPARE(loaded.text(2, ReadingTable::Value), u"3.000"_qs);
+}
+
+void TestDataFilesWindow::saveOutcomes_data()
+{
+    QTest::addColumn<QString>("file"); // in the test's folder unless absolute
+    QTest::addColumn<QString>("kind"); // of the message shown, "" for none
+    QTest::addColumn<QString>("text"); // the message starts so
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("text") << u"rows.txt"_qs << u"information"_qs
+                          << u"save table to specified file: "_qs << true;
+    QTest::newRow("text fails") << u"/dev/full"_qs << u"information"_qs
+                                << u"Could not save table to specified file: /dev/full"_qs << false;
+    QTest::newRow("XML") << u"rows.xml"_qs << QString() << QString() << true;
+    QTest::newRow("XML fails") << u"missing/rows.xml"_qs << u"applicationError"_qs
+                               << u"Could not save "_qs << false;
+}
+
+void TestDataFilesWindow::saveOutcomes()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, kind);
+    QFETCH(QString, text);
+    QFETCH(bool, saved);
+    if (!file.startsWith(u'/'))
+        file = path(file);
+    Window w;
+    w.record(1);
+    w.save(file);
+    QCOMPARE(w.t.prompts.shown.size(), kind.isEmpty() ? 1 : 2);
+    if (!kind.isEmpty()) {
+        QCOMPARE(w.t.prompts.shown[1].kind, kind);
+        QVERIFY2(w.t.prompts.shown[1].text.startsWith(text), qPrintable(w.t.prompts.shown[1].text));
+        QVERIFY(w.t.prompts.shown[1].text.contains(file));
+    }
+    QCOMPARE(!w.recorder().hasUnsavedRows(), saved);
+    if (saved) {
+        ReadingTable loaded;
+        QVERIFY(TableFiles::load(loaded, file));
+        QCOMPARE(loaded.row(0).value, u"1.000"_qs);
+    }
+}
+
+void TestDataFilesWindow::cancelledDialogsChangeNothing()
+{
+    Window w;
+    w.record(1);
+    w.save({});
+    w.open({});
+    QCOMPARE(w.t.prompts.shown.size(), 2); // the two dialogs, no message
+    QCOMPARE(w.table().rowCount(), 1);
+    QVERIFY(w.recorder().hasUnsavedRows());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{});
+}
+
+void TestDataFilesWindow::dialogOptions()
+{
+    Window w;
+    const QString first = path(u"first.txt"_qs);
+    QVERIFY(writeFile(first, "No\r\n"));
+    w.save(path(u"saved.xls"_qs));
+    w.t.find<QAction>(u"RecordSave1"_qs)->trigger(); // the Record menu's Save, cancelled
+    w.open(first);
+    w.open({});
+    w.open(path(u"saved.xls"_qs));
+    w.open({});
+
+    const QList<FileDialogOptions> &d = w.t.prompts.fileDialogs;
+    QCOMPARE(d.size(), 6);
+    for (const FileDialogOptions &save : {d[0], d[1]}) {
+        QCOMPARE(save.filter, filter);
+        QCOMPARE(save.defaultExtension, u"xls"_qs);
+        QVERIFY(save.confirmOverwrite);
+        QCOMPARE(save.fileName, QString()); // never the last name
+    }
+    QCOMPARE(w.t.prompts.texts(u"saveFile"_qs).size(), 2);
+    QCOMPARE(w.t.prompts.texts(u"openFile"_qs).size(), 4);
+    const QStringList proposed{QString(), first, first, path(u"saved.xls"_qs)};
+    for (int i = 0; i < 4; ++i) {
+        const FileDialogOptions &open = d[2 + i];
+        QCOMPARE(open.filter, filter);
+        QCOMPARE(open.defaultExtension, QString());
+        QCOMPARE(open.fileName, proposed[i]); // the last name chosen, kept over a cancel
+    }
+}
+
+void TestDataFilesWindow::openAppendsTextRowsToTheGrid()
+{
+    Window w;
+    w.record(1);
+    w.record(2);
+    const auto counters = w.t.window->state().counters;
+    const QString file = path(u"more.txt"_qs);
+    QVERIFY(writeFile(file,
+                      "No\tTime\tDC/AC\tValue\tUnit\tRange\tAUTO\r\n"
+                      "7\t11:00:00\tACV\t0.5\tV\t4 V\tManu\r\n"
+                      "\t11:00:01\tACV\t0.6\tV\t4 V\tManu\r\n"));
+    w.open(file);
+    QCOMPARE(w.t.prompts.shown.size(), 1); // the dialog only
+    QCOMPARE(w.grid()->model()->rowCount(), 4);
+    QCOMPARE(w.cell(2, 0), u"7"_qs);
+    QCOMPARE(w.cell(3, 1), u"11:00:01"_qs);
+    QCOMPARE(w.cell(3, 0), QString());
+    QCOMPARE(w.t.window->state().counters.RecordNo, counters.RecordNo);
+    QCOMPARE(w.t.window->state().counters.RecordedCount, counters.RecordedCount);
+    QVERIFY(!w.recorder().hasUnsavedRows());
+}
+
+void TestDataFilesWindow::openXmlReplacesTheRows()
+{
+    Window w;
+    w.record(1);
+    w.record(2);
+    w.record(3);
+    const auto counters = w.t.window->state().counters;
+    ReadingTable packet;
+    ReadingTable::Row r;
+    r.no = 42;
+    r.value = u"A&B"_qs;
+    packet.append(r);
+    QVERIFY(TableFiles::saveXml(packet, path(u"one.xml"_qs)));
+    w.open(path(u"one.xml"_qs));
+    QCOMPARE(w.t.prompts.shown.size(), 1);
+    QCOMPARE(w.grid()->model()->rowCount(), 1);
+    QCOMPARE(w.cell(0, 0), u"42"_qs);
+    QCOMPARE(w.cell(0, 3), u"A&B"_qs);
+    QCOMPARE(w.t.window->state().counters.RecordNo, counters.RecordNo);
+    QCOMPARE(w.t.window->state().counters.RecordedCount, counters.RecordedCount);
+}
+
+void TestDataFilesWindow::failingLoadSaysSo()
+{
+    Window w;
+    w.record(1);
+    const QString text = path(u"bad.txt"_qs);
+    QVERIFY(writeFile(text, "header\r\n5\tkept\r\nbad\tline\r\n6\tnever\r\n"));
+    const QString xml = path(u"bad.xml"_qs);
+    QVERIFY(writeFile(xml, "<DATAPACKET><METADATA>"));
+    w.open(text);
+    w.open(xml);
+    w.open(path(u"missing.xls"_qs));
+    QCOMPARE(w.t.prompts.texts(u"error"_qs), QStringList(3, u"Failed to Load File!"_qs));
+    // The rows before the bad text line stay and show; the bad packet changes nothing.
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+    QCOMPARE(w.cell(1, 1), u"kept"_qs);
+    QVERIFY(w.recorder().hasUnsavedRows());
+}
+
+QTEST_MAIN(TestDataFilesWindow)
+#include "tst_datafiles_window.moc"
