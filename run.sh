@@ -12,7 +12,7 @@ cd "$(dirname "$0")"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DMETERLINK_BUILD_TESTS=OFF -DMETERLINK_BUILD_BENCH=OFF > build-configure.log \
     || { cat build-configure.log >&2; exit 1; }
-cmake --build build --target meterlink metersim
+cmake --build build --target meterlink metersim meterlog
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     echo "MeterLink needs a graphical display and none is set (DISPLAY is empty); without a screen, run it under a virtual one: xvfb-run -a ./run.sh" >&2

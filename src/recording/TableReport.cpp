@@ -11,6 +11,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 
@@ -191,15 +192,17 @@ bool paint(QPagedPaintDevice &device, const ReadingTable &table, qsizetype rowCo
 
 bool writePdf(const ReadingTable &table, const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Written beside the target and renamed over it once complete: a failed report never
+    // leaves a torn file or destroys an earlier one.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
         if (error)
             *error = file.errorString();
         return false;
     }
     if (!writePdf(table, file, error))
         return false;
-    if (!file.flush()) {
+    if (!file.commit()) {
         if (error)
             *error = file.errorString();
         return false;

@@ -10,7 +10,8 @@
 
 Pty::Pty()
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    // Close-on-exec: a program a test starts must not keep the line up after the test closes it.
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_master < 0)
         return;
     if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {

@@ -1,0 +1,55 @@
+#include "ConvertCommand.h"
+
+#include "ExitCodes.h"
+#include "recording/ReadingTable.h"
+#include "recording/TableFiles.h"
+#include "recording/TableReport.h"
+
+#include <QSaveFile>
+#include <cstdio>
+
+namespace {
+
+int complain(int exitCode, const QString &message)
+{
+    std::fprintf(stderr, "meterlog: %s\n", message.toLocal8Bit().constData());
+    return exitCode;
+}
+
+// The table writers name the file in their reasons already.
+QString cannotWrite(const QString &path, const QString &reason)
+{
+    return reason.contains(path) ? reason : QString(u"cannot write "_qs + path + u": "_qs + reason);
+}
+
+} // namespace
+
+bool isReportName(const QString &path)
+{
+    return path.endsWith(u".pdf"_qs, Qt::CaseInsensitive);
+}
+
+int convertTableFile(const QString &in, const QString &out)
+{
+    ReadingTable table;
+    QString error;
+    if (!TableFiles::load(table, in, &error))
+        return complain(ExitCode::InputUnreadable, u"Failed to Load File! "_qs + error);
+
+    if (!isReportName(out)) {
+        if (!TableFiles::save(table, out, &error))
+            return complain(ExitCode::OutputUnwritable, cannotWrite(out, error));
+        return ExitCode::Done;
+    }
+    // Written aside and renamed, like the table files: a failed report leaves no torn PDF.
+    QSaveFile file(out);
+    if (!file.open(QIODevice::WriteOnly))
+        return complain(ExitCode::OutputUnwritable,
+                        u"cannot write "_qs + out + u": "_qs + file.errorString());
+    if (!TableReport::writePdf(table, file, &error))
+        return complain(ExitCode::OutputUnwritable, u"cannot write "_qs + out + u": "_qs + error);
+    if (!file.commit())
+        return complain(ExitCode::OutputUnwritable,
+                        u"cannot write "_qs + out + u": "_qs + file.errorString());
+    return ExitCode::Done;
+}

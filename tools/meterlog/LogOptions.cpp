@@ -1,0 +1,246 @@
+#include "LogOptions.h"
+
+#include <QCommandLineParser>
+#include <optional>
+
+namespace {
+
+// Digits only: no sign, no blanks, nothing a typo could slip through.
+std::optional<qint64> wholeNumber(const QString &text, qint64 low, qint64 high)
+{
+    if (text.isEmpty() || text.size() > 12)
+        return std::nullopt;
+    qint64 value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    if (value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+bool fail(QString *error, const QString &message)
+{
+    if (error)
+        *error = message;
+    return false;
+}
+
+const QStringList recordOptionNames {u"com"_qs,  u"port"_qs,     u"from"_qs,      u"capture"_qs,
+                                     u"out"_qs,  u"limit"_qs,    u"no-repeat"_qs, u"interval"_qs,
+                                     u"json"_qs, u"duration"_qs, u"reconnect"_qs};
+
+void defineOptions(QCommandLineParser &parser)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QString n = u"N"_qs;
+    const QString path = u"PATH"_qs;
+    const QString file = u"FILE"_qs;
+    const QString seconds = u"S"_qs;
+    parser.addOptions({
+        {{u"h"_qs, u"help"_qs}, QString()},
+        {u"com"_qs, QString(), n},
+        {u"port"_qs, QString(), path},
+        {u"from"_qs, QString(), file},
+        {u"capture"_qs, QString(), file},
+        {u"out"_qs, QString(), file},
+        {u"limit"_qs, QString(), n},
+        {u"no-repeat"_qs, QString()},
+        {u"interval"_qs, QString(), seconds},
+        {u"json"_qs, QString()},
+        {u"duration"_qs, QString(), seconds},
+        {u"reconnect"_qs, QString(), seconds},
+    });
+    parser.addPositionalArgument(u"command"_qs, QString());
+}
+
+bool parseConvert(const QCommandLineParser &parser, LogOptions &o, QString *error)
+{
+    const QStringList positional = parser.positionalArguments();
+    for (const QString &name : recordOptionNames) {
+        if (parser.isSet(name))
+            return fail(error, u"convert takes no options (--"_qs + name + u" given)"_qs);
+    }
+    if (positional.size() != 3)
+        return fail(error,
+                    u"convert wants an input and an output file: meterlog convert IN OUT"_qs);
+    o.command = LogOptions::Command::Convert;
+    o.convertIn = positional[1];
+    o.convertOut = positional[2];
+    if (o.convertIn.isEmpty() || o.convertOut.isEmpty())
+        return fail(error, u"convert wants non-empty file names"_qs);
+    return true;
+}
+
+bool parseSource(const QCommandLineParser &parser, LogOptions &o, QString *error)
+{
+    const int sources = int(parser.isSet(u"com"_qs)) + int(parser.isSet(u"port"_qs))
+        + int(parser.isSet(u"from"_qs));
+    if (sources != 1)
+        return fail(error,
+                    sources == 0 ? u"no source: give one of --com N, --port PATH or --from FILE"_qs
+                                 : u"give only one of --com, --port and --from"_qs);
+    for (const QString &name : {u"com"_qs, u"port"_qs, u"from"_qs}) {
+        if (parser.values(name).size() > 1)
+            return fail(error, u"--"_qs + name + u" given more than once"_qs);
+    }
+    if (parser.isSet(u"com"_qs)) {
+        const std::optional<qint64> n = wholeNumber(parser.value(u"com"_qs), 1, 4);
+        if (!n)
+            return fail(error,
+                        u"--com wants the window's port number, 1 to 4; got \""_qs
+                            + parser.value(u"com"_qs) + u'"');
+        o.source = LogOptions::Source::Com;
+        o.comNumber = int(*n);
+    } else if (parser.isSet(u"port"_qs)) {
+        o.source = LogOptions::Source::Port;
+        o.portPath = parser.value(u"port"_qs);
+        if (o.portPath.isEmpty())
+            return fail(error, u"--port wants a device path"_qs);
+    } else {
+        o.source = LogOptions::Source::File;
+        o.fromPath = parser.value(u"from"_qs);
+        if (o.fromPath.isEmpty())
+            return fail(error, u"--from wants a capture file"_qs);
+        // The file replayed is the capture already.
+        if (parser.isSet(u"capture"_qs))
+            return fail(error, u"--capture records a live port; with --from there is none"_qs);
+        if (parser.isSet(u"reconnect"_qs))
+            return fail(error, u"--reconnect is for a live port; with --from there is none"_qs);
+    }
+    return true;
+}
+
+bool parseRecording(const QCommandLineParser &parser, LogOptions &o, QString *error)
+{
+    if (parser.isSet(u"limit"_qs)) {
+        const QString text = parser.value(u"limit"_qs);
+        const std::optional<qint64> n = text == u"limitless"
+            ? std::optional<qint64>(LogCommandLine::Limitless)
+            : wholeNumber(text, 1, 2147483647);
+        if (!n)
+            return fail(error,
+                        u"--limit wants a number of rows from 1 up, or \"limitless\"; got \""_qs
+                            + text + u'"');
+        o.limit = qint32(*n);
+    }
+    o.repeat = !parser.isSet(u"no-repeat"_qs);
+    if (parser.isSet(u"interval"_qs)) {
+        const QString text = parser.value(u"interval"_qs);
+        if (!wholeNumber(text, 0, 2147483647))
+            return fail(error,
+                        u"--interval wants whole seconds (0-9 only); got \""_qs + text + u'"');
+        o.samplingInterval = true;
+        o.intervalText = text;
+    }
+    if (parser.isSet(u"duration"_qs)) {
+        // A timer counts in milliseconds of an int.
+        const std::optional<qint64> s = wholeNumber(parser.value(u"duration"_qs), 1, 2'000'000);
+        if (!s)
+            return fail(error, u"--duration wants whole seconds from 1 to 2000000"_qs);
+        o.durationSeconds = int(*s);
+    }
+    if (parser.isSet(u"reconnect"_qs)) {
+        const std::optional<qint64> s = wholeNumber(parser.value(u"reconnect"_qs), 0, 2'000'000);
+        if (!s)
+            return fail(error, u"--reconnect wants whole seconds from 0 to 2000000"_qs);
+        o.reconnectSeconds = int(*s);
+    }
+    o.capturePath = parser.value(u"capture"_qs);
+    o.outPath = parser.value(u"out"_qs);
+    o.json = parser.isSet(u"json"_qs);
+    if (parser.isSet(u"out"_qs) && o.outPath.isEmpty())
+        return fail(error, u"--out wants a file name"_qs);
+    if (parser.isSet(u"capture"_qs) && o.capturePath.isEmpty())
+        return fail(error, u"--capture wants a file name"_qs);
+    return true;
+}
+
+} // namespace
+
+namespace LogCommandLine {
+
+bool parse(const QStringList &arguments, LogOptions &options, QString *error)
+{
+    QCommandLineParser parser;
+    defineOptions(parser);
+    if (!parser.parse(QStringList {u"meterlog"_qs} + arguments))
+        return fail(error, parser.errorText());
+    if (parser.isSet(u"help"_qs)) {
+        options.command = LogOptions::Command::Help;
+        return true;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (!positional.isEmpty()) {
+        if (positional.front() != u"convert")
+            return fail(error,
+                        u"unknown command \""_qs + positional.front()
+                            + u"\" (the only command is convert)"_qs);
+        return parseConvert(parser, options, error);
+    }
+    return parseSource(parser, options, error) && parseRecording(parser, options, error);
+}
+
+bool wantsReport(const QStringList &arguments)
+{
+    QStringList positional;
+    for (const QString &a : arguments) {
+        if (!a.startsWith(u'-'))
+            positional.append(a);
+    }
+    return positional.size() == 3 && positional[0] == u"convert"
+        && positional[2].endsWith(u".pdf"_qs, Qt::CaseInsensitive);
+}
+
+QString helpText()
+{
+    return uR"(Usage: meterlog (--com N | --port PATH | --from FILE) [options]
+       meterlog convert IN OUT
+
+Records the multimeter's readings without a window. Frames are assembled, decoded and
+recorded exactly as MeterLink's window does it, and the rows are written in its file formats.
+
+Sources (exactly one):
+  --com N          The window's COM N (1 to 4): the N-th serial port present, USB adapters
+                   first; METERLINK_COMn=PATH in the environment names the device instead.
+  --port PATH      A serial device or pseudo-terminal, read at 9600 bit/s, 7 data bits, no
+                   parity, 1 stop bit, DTR on.
+  --from FILE      A raw capture of what a meter sent, replayed as fast as it can be read.
+
+Recording (as the window's Record menu and boxes):
+  --out FILE       Write every recorded row to FILE when the run ends: a name ending in
+                   ".xml" gets the XML data packet, any other name the tab-separated text.
+  --limit N        Record at most N rows (default 10000; "limitless" is 10000000).
+  --no-repeat      Skip a reading equal to the last recorded one (Repeat unchecked).
+  --interval S     Sampling Interval: after a row, take none until S one-second ticks of
+                   the wall clock have passed (also while replaying --from).
+  --json           Print one JSON object per frame on standard output, as it happens.
+  --capture FILE   Also write every byte received from the port to FILE (for bug reports).
+  --duration S     End the run after S seconds.
+  --reconnect S    When the device goes away, wait up to S seconds for it to come back
+                   (default 30; 0 ends the run at once).
+  -h, --help       Show this text.
+
+Conversion:
+  meterlog convert IN OUT
+                   Load IN as the window's Open does (".xml": XML packet, otherwise text) and
+                   write OUT: ".pdf" (any case) the printed report, ".xml" the XML packet,
+                   anything else the text form.
+
+The run ends at the end of a --from capture, after --duration, when the device goes away
+and does not come back, or on SIGINT (Ctrl-C), SIGTERM or SIGHUP; the rows are written
+then. A second signal ends the run at once without writing them.
+
+Exit codes:
+  0    done: the rows are written
+  2    usage error
+  3    the serial port could not be opened
+  4    the input could not be read (--from capture, convert's IN)
+  5    the output could not be written (--out, --capture, convert's OUT)
+  128+signal (130, 143, 129)   ended at once by a second signal
+)"_qs;
+}
+
+} // namespace LogCommandLine

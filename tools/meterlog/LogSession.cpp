@@ -1,0 +1,314 @@
+#include "LogSession.h"
+
+#include "ExitCodes.h"
+#include "FrameJson.h"
+#include "PortSource.h"
+#include "recording/TableFiles.h"
+#include "support/LocaleTexts.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+void writeStderr(const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+QString folderOf(const QString &path)
+{
+    const QString folder = QFileInfo(path).path();
+    return folder.isEmpty() ? u"."_qs : folder;
+}
+
+} // namespace
+
+LogSession::LogSession(const LogOptions &options)
+    : m_options(options)
+    , m_sequence(LocaleTexts::decimalSeparatorText(), LocaleTexts::timeSeparatorText())
+{
+    RecordSwitches &switches = m_sequence.switches();
+    switches.samplingInterval = options.samplingInterval;
+    switches.repeat = options.repeat;
+    switches.intervalText = options.intervalText;
+    m_sequence.counters().RecordLimit = options.limit;
+
+    // The window's Trecord: one tick a second while Sampling Interval is on.
+    m_tick.setInterval(1000);
+    connect(&m_tick, &QTimer::timeout, this, [this] { m_sequence.tick(); });
+
+    m_statusOnTerminal = ::isatty(STDERR_FILENO) == 1;
+    m_statusTimer.setInterval(250);
+    connect(&m_statusTimer, &QTimer::timeout, this, &LogSession::showStatus);
+
+    m_durationTimer.setSingleShot(true);
+    connect(&m_durationTimer, &QTimer::timeout, this, [this] { finish(ExitCode::Done); });
+
+    connect(&m_signals, &StopSignals::stopRequested, this, &LogSession::onStopSignal);
+}
+
+LogSession::~LogSession() = default;
+
+int LogSession::start()
+{
+    if (!m_signals.install())
+        say(u"cannot watch for stop signals ("_qs + QString::fromLocal8Bit(std::strerror(errno))
+            + u"): Ctrl-C will end the run without writing the rows"_qs);
+    if (!checkOutFolder())
+        return ExitCode::OutputUnwritable;
+    if (!openSource())
+        return m_port ? ExitCode::PortUnavailable : ExitCode::InputUnreadable;
+    if (!openCapture()) {
+        if (m_port)
+            m_port->close();
+        return ExitCode::OutputUnwritable;
+    }
+
+    // When nothing watches single frames (a plain replay), the feed makes no call per frame.
+    if (m_options.json || m_statusOnTerminal || m_options.samplingInterval)
+        m_feed.setListener(
+            [this](const QString &frame, FrameFeed::Outcome outcome,
+                   const ConversionError *failure) { onFrame(frame, outcome, failure); });
+    if (m_options.samplingInterval)
+        m_tick.start();
+    if (m_statusOnTerminal)
+        m_statusTimer.start();
+    if (m_options.durationSeconds > 0)
+        m_durationTimer.start(m_options.durationSeconds * 1000);
+    if (!m_port)
+        QTimer::singleShot(0, this, &LogSession::replayNext);
+    return ExitCode::Done;
+}
+
+bool LogSession::checkOutFolder()
+{
+    if (m_options.outPath.isEmpty())
+        return true;
+    // Found out now rather than after hours of recording: a file can be made in the folder.
+    const QString &out = m_options.outPath;
+    if (QFileInfo(out).isDir()) {
+        say(u"cannot write "_qs + out + u": it is a folder"_qs);
+        return false;
+    }
+    QTemporaryFile probe(QDir(folderOf(out)).filePath(u".meterlog-probe-XXXXXX"_qs));
+    if (!probe.open()) {
+        say(u"cannot write "_qs + out + u": the folder "_qs + folderOf(out)
+            + u" does not take new files ("_qs + probe.errorString() + u')');
+        return false;
+    }
+    return true;
+}
+
+bool LogSession::openCapture()
+{
+    if (m_options.capturePath.isEmpty())
+        return true;
+    m_capture.setFileName(m_options.capturePath);
+    if (!m_capture.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        say(u"cannot write the capture "_qs + m_options.capturePath + u": "_qs
+            + m_capture.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool LogSession::openSource()
+{
+    QString error;
+    if (m_options.source == LogOptions::Source::File) {
+        if (!m_replay.open(m_options.fromPath, &error)) {
+            say(u"cannot read the capture "_qs + m_options.fromPath + u": "_qs + error);
+            return false;
+        }
+        return true;
+    }
+
+    m_port = m_options.source == LogOptions::Source::Com
+        ? PortSource::forComNumber(m_options.comNumber)
+        : PortSource::forPath(m_options.portPath);
+    m_port->setReconnectSeconds(m_options.reconnectSeconds);
+    m_port->setOnBytes([this](QByteArrayView bytes) { onBytes(bytes); });
+    connect(m_port.get(), &PortSource::lost, this, [this](const QString &reason) {
+        // What the device left half-sent cannot belong to what it sends when it is back.
+        m_feed.clearPartial();
+        say(m_port->deviceName() + u" went away ("_qs + reason + u")"_qs
+            + (m_options.reconnectSeconds > 0
+                   ? QString(u"; waiting up to "_qs + QString::number(m_options.reconnectSeconds)
+                             + u" s for it to come back"_qs)
+                   : QString()));
+    });
+    connect(m_port.get(), &PortSource::back, this,
+            [this] { say(m_port->deviceName() + u" is back"_qs); });
+    connect(m_port.get(), &PortSource::gone, this, [this] {
+        if (m_options.reconnectSeconds > 0)
+            say(m_port->deviceName() + u" did not come back; ending the run"_qs);
+        finish(ExitCode::Done);
+    });
+    if (!m_port->open(&error)) {
+        say(error);
+        return false;
+    }
+    return true;
+}
+
+void LogSession::onBytes(QByteArrayView bytes)
+{
+    if (m_capture.isOpen()) {
+        // Written through at once: a capture is wanted most after a crash.
+        if (m_capture.write(bytes.data(), bytes.size()) != bytes.size() || !m_capture.flush()) {
+            say(u"cannot write the capture "_qs + m_options.capturePath + u": "_qs
+                + m_capture.errorString());
+            m_capture.close();
+            QTimer::singleShot(0, this, [this] { finish(ExitCode::OutputUnwritable); });
+        }
+    }
+    m_feed.feed(bytes);
+}
+
+void LogSession::onFrame(const QString &frame, FrameFeed::Outcome outcome,
+                         const ConversionError *failure)
+{
+    const QString &time = m_feed.clock().text();
+    if (m_options.json && !m_stdoutBroken) {
+        switch (outcome) {
+        case FrameFeed::Outcome::Dropped:
+            writeJson(FrameJson::dropped(time, frame));
+            break;
+        case FrameFeed::Outcome::Decoded:
+            writeJson(FrameJson::reading(time, frame, m_sequence));
+            break;
+        case FrameFeed::Outcome::Failed:
+            writeJson(FrameJson::failure(time, frame, *failure, m_sequence));
+            break;
+        }
+    }
+    if (outcome == FrameFeed::Outcome::Decoded && m_statusOnTerminal) {
+        const Reading &r = m_sequence.reading();
+        m_lastReading = r.valueText + u' ' + r.unitText + u' ' + r.functionText;
+    }
+    // A row just taken starts a whole new interval, as in the window.
+    if (m_sequence.recorded() && m_tick.isActive())
+        m_tick.start();
+    const RecordCounters &c = m_sequence.counters();
+    if (!m_limitNoted && c.RecordedCount >= c.RecordLimit) {
+        m_limitNoted = true;
+        say(u"the limit of "_qs + QString::number(c.RecordLimit)
+            + u" rows is reached; further readings are not recorded"_qs);
+    }
+}
+
+void LogSession::writeJson(const QByteArray &line)
+{
+    if (std::fwrite(line.constData(), 1, size_t(line.size()), stdout) == size_t(line.size())
+        && std::fflush(stdout) == 0)
+        return;
+    // Nobody reads the lines any more (a closed pipe): the run has lost its audience.
+    m_stdoutBroken = true;
+    QTimer::singleShot(0, this, [this] { finish(ExitCode::Done); });
+}
+
+void LogSession::replayNext()
+{
+    if (m_finished)
+        return;
+    if (m_replay.feedNextBlock(m_feed)) {
+        // One block per turn of the event loop, so signals and ticks are seen meanwhile.
+        QTimer::singleShot(0, this, &LogSession::replayNext);
+        return;
+    }
+    if (!m_replay.error().isEmpty()) {
+        say(u"cannot read the capture "_qs + m_options.fromPath + u": "_qs + m_replay.error());
+        finish(ExitCode::InputUnreadable);
+        return;
+    }
+    finish(ExitCode::Done);
+}
+
+void LogSession::onStopSignal(int signal)
+{
+    if (m_statusOnTerminal)
+        say(u"stopping on signal "_qs + QString::number(signal)
+            + u"; a second one ends at once without writing the rows"_qs);
+    finish(ExitCode::Done);
+}
+
+void LogSession::finish(int exitCode)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_tick.stop();
+    m_statusTimer.stop();
+    m_durationTimer.stop();
+    if (m_port)
+        m_port->close();
+    if (m_capture.isOpen()) {
+        if (!m_capture.flush()) {
+            say(u"cannot write the capture "_qs + m_options.capturePath + u": "_qs
+                + m_capture.errorString());
+            exitCode = ExitCode::OutputUnwritable;
+        }
+        m_capture.close();
+    }
+    clearStatus();
+    exitCode = writeRows(exitCode);
+    Q_EMIT finished(exitCode);
+}
+
+int LogSession::writeRows(int exitCode)
+{
+    const qsizetype rows = m_sequence.table().rowCount();
+    QString summary = QString::number(m_feed.frames()) + u" frames: "_qs + QString::number(rows)
+        + u" rows recorded, "_qs + QString::number(m_feed.dropped()) + u" dropped, "_qs
+        + QString::number(m_feed.failed()) + u" failed"_qs;
+    const RecordCounters &c = m_sequence.counters();
+    if (c.RecordedCount >= c.RecordLimit)
+        summary += u" (the limit of "_qs + QString::number(c.RecordLimit) + u" rows)"_qs;
+    if (m_options.outPath.isEmpty()) {
+        say(summary);
+        return exitCode;
+    }
+    QString error;
+    if (!TableFiles::save(m_sequence.table(), m_options.outPath, &error)) {
+        say(summary);
+        // The writers name the file in their reasons already.
+        say(u"could not write the "_qs + QString::number(rows) + u" rows: "_qs
+            + (error.contains(m_options.outPath) ? error
+                                                 : QString(m_options.outPath + u": "_qs + error)));
+        return ExitCode::OutputUnwritable;
+    }
+    say(summary + u"; written to "_qs + m_options.outPath);
+    return exitCode;
+}
+
+void LogSession::showStatus()
+{
+    const QString text = u"\r"_qs + QString::number(m_sequence.table().rowCount())
+        + u" rows | last: "_qs + (m_lastReading.isEmpty() ? u"-"_qs : m_lastReading)
+        + u" | dropped "_qs + QString::number(m_feed.dropped()) + u" | failed "_qs
+        + QString::number(m_feed.failed()) + u"\x1b[K"_qs;
+    writeStderr(text);
+    m_statusShown = true;
+}
+
+void LogSession::clearStatus()
+{
+    if (!m_statusShown)
+        return;
+    writeStderr(u"\r\x1b[K"_qs);
+    m_statusShown = false;
+}
+
+void LogSession::say(const QString &message)
+{
+    clearStatus();
+    writeStderr(u"meterlog: "_qs + message + u'\n');
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "FrameFeed.h"
+#include "LogOptions.h"
+#include "ReplayFile.h"
+#include "StopSignals.h"
+#include "recording/HeadlessSequence.h"
+
+#include <QFile>
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+class PortSource;
+
+// One recording run: the source (a port or a replayed capture), the headless sequence, the
+// sampling tick, the --json lines, the status line, and the rows written when the run ends.
+class LogSession : public QObject
+{
+    Q_OBJECT
+public:
+    explicit LogSession(const LogOptions &options);
+    ~LogSession() override;
+
+    // Opens the outputs and the source and starts the run. Returns 0 when the run is under
+    // way; otherwise the exit code, after saying what went wrong.
+    int start();
+
+Q_SIGNALS:
+    // The run is over and its rows are written (or could not be).
+    void finished(int exitCode);
+
+private:
+    bool checkOutFolder();
+    bool openCapture();
+    bool openSource();
+    void onBytes(QByteArrayView bytes);
+    void onFrame(const QString &frame, FrameFeed::Outcome outcome, const ConversionError *failure);
+    void writeJson(const QByteArray &line);
+    void replayNext();
+    void onStopSignal(int signal);
+    void finish(int exitCode);
+    int writeRows(int exitCode);
+    void showStatus();
+    void clearStatus();
+    // A message on standard error, clear of the status line.
+    void say(const QString &message);
+
+    LogOptions m_options;
+    HeadlessSequence m_sequence;
+    FrameFeed m_feed {m_sequence};
+    StopSignals m_signals;
+    std::unique_ptr<PortSource> m_port;
+    ReplayFile m_replay;
+    QFile m_capture;
+    QTimer m_tick;
+    QTimer m_statusTimer;
+    QTimer m_durationTimer;
+    bool m_statusOnTerminal = false;
+    bool m_statusShown = false;
+    bool m_stdoutBroken = false;
+    bool m_limitNoted = false;
+    bool m_finished = false;
+    QString m_lastReading;
+};
