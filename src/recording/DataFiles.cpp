@@ -49,7 +49,10 @@ void DataFiles::SpeedButton2Click()
         m_services.prompts.error(m_controls.FCOMM, u"Failed to Load File!"_qs);
         return;
     }
-    m_recorder.markSaved();
+    // Rows recorded before a text file was added to them are still unsaved; an XML file has
+    // replaced them.
+    if (xml)
+        m_recorder.markSaved();
 }
 
 void DataFiles::saveasClick()
