@@ -2,9 +2,9 @@
 // from a byte written into a pseudo-terminal to the reading on the replica LCD.
 
 #include "app/MainWindow.h"
-#include "recording/ReadingRecorder.h"
 #include "links/SerialLink.h"
 #include "meter/MeterDisplay.h"
+#include "recording/ReadingRecorder.h"
 #include "support/Beeper.h"
 #include "support/Clock.h"
 #include "support/PortNames.h"
@@ -15,9 +15,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <benchmark/benchmark.h>
-
 #include <cerrno>
 #include <fcntl.h>
+#include <malloc.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -30,7 +30,7 @@ struct Window
     Clock clock;
     Beeper beeper;
     PortNames names;
-    MainWindow window{Services{prompts, clock, beeper, names}, ModelSwitches{}};
+    MainWindow window {Services {prompts, clock, beeper, names}, ModelSwitches {}};
 
     Window()
     {
@@ -93,6 +93,33 @@ void BM_DisplaySequenceAndPaint(benchmark::State &state)
 }
 BENCHMARK(BM_DisplaySequenceAndPaint)->Arg(0)->Arg(1'000'000);
 
+// The heap the window's grid adds per row on top of the table's own rows (header sections,
+// selection), measured at a million rows.
+void BM_GridMemoryPerRow(benchmark::State &state)
+{
+    for (auto _ : state) {
+        Window w;
+        w.window.recorder().limitessClick();
+        ReadingTable &table = w.window.recorder().table();
+        ReadingTable::Row row;
+        row.dcAc = u"DCV"_qs;
+        row.value = u"1.234"_qs;
+        const auto heap = [] {
+            const struct mallinfo2 info = mallinfo2();
+            return double(info.uordblks + info.hblkhd);
+        };
+        for (qint64 n = 0; n < state.range(0); ++n) {
+            row.no = qint32(n + 1);
+            table.append(row);
+        }
+        const double before = heap();
+        w.window.recorder().model().rowsAppended();
+        QApplication::processEvents();
+        state.counters["grid_bytes_per_row"] = (heap() - before) / double(state.range(0));
+    }
+}
+BENCHMARK(BM_GridMemoryPerRow)->Arg(1'000'000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 // From the write of a reading's last byte to the new digits on the panel, through a
 // pseudo-terminal and the serial link's poll (50 ms).
 void BM_ByteToLcdLatency(benchmark::State &state)
@@ -142,8 +169,8 @@ BENCHMARK(BM_ByteToLcdLatency)->UseManualTime()->Unit(benchmark::kMillisecond)->
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                   : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
