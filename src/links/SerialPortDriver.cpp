@@ -43,6 +43,7 @@ qint32 SerialPortDriver::baudRateValue(SerialBaudRate rate)
 void SerialPortDriver::failOpen(OpenFailure failure, const QString &reason)
 {
     m_openFailure = failure;
+    m_openFailureReason = reason;
     const QString path = devicePath();
     const QString port = u"COM "_qs + QChar(u'1' + int(m_portNumber));
     const QString device = path.isEmpty() ? port : QString(port + u" ("_qs + path + u')');
@@ -95,6 +96,7 @@ bool SerialPortDriver::OpenPort()
 
     m_openFailure = OpenFailure::None;
     m_openFailureText.clear();
+    m_openFailureReason.clear();
     ApplySettings();
     m_poll.start(m_pollingDelay);
     return true;

@@ -74,6 +74,8 @@ public:
     OpenFailure lastOpenFailure() const { return m_openFailure; }
     // What went wrong with the last open, in words for the user (port, device and reason).
     QString lastOpenFailureText() const { return m_openFailureText; }
+    // The reason alone, without the naming of the port.
+    QString lastOpenFailureReason() const { return m_openFailureReason; }
 
     static qint32 baudRateValue(SerialBaudRate rate);
 
@@ -111,6 +113,7 @@ private:
 
     OpenFailure m_openFailure = OpenFailure::None;
     QString m_openFailureText;
+    QString m_openFailureReason;
     int m_pollCount = 0;
     bool m_closing = false;
 };

@@ -71,14 +71,9 @@ bool PortSource::open(QString *error)
         reason = u"the port is in use by another program. Close that program and try again."_qs;
         break;
     case Failure::None:
-    case Failure::Other: {
-        // The driver's words after its own naming of the port.
-        const QString text = m_driver.lastOpenFailureText();
-        const QString marker = u"could not be opened: "_qs;
-        const qsizetype at = text.indexOf(marker);
-        reason = at < 0 ? text : text.mid(at + marker.size());
+    case Failure::Other:
+        reason = m_driver.lastOpenFailureReason();
         break;
-    }
     }
     *error = u"cannot open "_qs + deviceName() + u": "_qs + reason;
     return false;
