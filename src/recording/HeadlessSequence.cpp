@@ -43,8 +43,13 @@ FrameDecoder::Result HeadlessSequence::runSteps(QStringView frame, const QTime &
         = RecordStep::take(r, m_switches, m_counters, m_countdown, timeOfDay, m_timeSeparator);
     if (outcome.failure)
         return outcome.failure;
-    if (outcome.row) {
-        m_table.append(*outcome.row);
+    if (outcome.row && !m_table.append(*outcome.row)) {
+        // Out of memory: the row was not stored, and recording stops as at the record limit,
+        // so the rows held can still be written.
+        --m_counters.RecordedCount;
+        --m_counters.RecordNo;
+        m_counters.RecordLimit = m_counters.RecordedCount;
+    } else if (outcome.row) {
         m_recorded = true;
         m_recordedNo = outcome.row->no.value_or(0);
     }

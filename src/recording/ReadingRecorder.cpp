@@ -5,17 +5,18 @@
 #include "app/Services.h"
 #include "chart/ChartControl.h"
 #include "recording/GridCellDelegate.h"
-#include "support/Prompts.h"
-
 #include "support/Clock.h"
 #include "support/LocaleTexts.h"
+#include "support/Prompts.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
+#include <utility>
 
 namespace {
 
@@ -56,8 +57,8 @@ ReadingRecorder::ReadingRecorder(FormControls &controls, RunState &state, Servic
 void ReadingRecorder::setRecordLimit(QAction *item, qint32 limit)
 {
     m_state.counters.RecordLimit = limit;
-    for (QAction *a : {m_controls.N10001, m_controls.N50001, m_controls.N100001,
-                       m_controls.N500001, m_controls.N1000001, m_controls.limitess})
+    for (QAction *a : {m_controls.N10001, m_controls.N50001, m_controls.N100001, m_controls.N500001,
+                       m_controls.N1000001, m_controls.limitess})
         a->setChecked(a == item);
 }
 
@@ -110,23 +111,49 @@ QTime ReadingRecorder::recordTime() const
 
 FrameDecoder::Result ReadingRecorder::INDataToTable()
 {
-    RecordStep::Outcome outcome = RecordStep::take(m_state.reading, switches(), m_state.counters,
-                                                   m_state.SampleCountdown, recordTime(),
-                                                   m_state.TimeSeparatorText);
+    // Out of memory, the table takes nothing more until New has emptied it.
+    if (m_memoryFull)
+        return {};
+    RecordStep::Outcome outcome
+        = RecordStep::take(m_state.reading, switches(), m_state.counters, m_state.SampleCountdown,
+                           recordTime(), m_state.TimeSeparatorText);
     if (outcome.failure)
         return outcome.failure;
     if (!outcome.row)
         return {};
-    m_table.append(*outcome.row);
+    if (!m_table.append(*outcome.row)) {
+        // The row was not stored: it neither counts nor takes a number.
+        --m_state.counters.RecordedCount;
+        --m_state.counters.RecordNo;
+        stopOnFullMemory();
+        return {};
+    }
     m_unsaved = true;
     followNewestRow();
     Q_EMIT rowRecorded();
     return {};
 }
 
+void ReadingRecorder::stopOnFullMemory()
+{
+    if (std::exchange(m_memoryFull, true))
+        return;
+    // Shown after the reading's handler has returned, like every report from a link's handler.
+    QTimer::singleShot(0, this, [this] {
+        m_services.prompts.information(
+            m_controls.FCOMM,
+            u"Not enough memory for more rows: recording has stopped. Save the table, then "
+            "press New to record again."_qs);
+    });
+}
+
 void ReadingRecorder::appendTestRow(const ReadingTable::Row &row)
 {
-    m_table.append(row);
+    if (!m_table.append(row)) {
+        --m_state.counters.RecordNo;
+        stopOnFullMemory();
+        return;
+    }
     m_unsaved = true;
     followNewestRow();
 }
@@ -136,8 +163,8 @@ void ReadingRecorder::followNewestRow()
     m_model.rowsAppended();
     QTableView *grid = m_controls.DBGrid1;
     const QModelIndex last = m_model.index(m_model.rowCount() - 1, 0);
-    grid->selectionModel()->setCurrentIndex(last, QItemSelectionModel::ClearAndSelect
-                                                      | QItemSelectionModel::Rows);
+    grid->selectionModel()->setCurrentIndex(
+        last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     grid->scrollTo(last);
 }
 
@@ -151,6 +178,7 @@ void ReadingRecorder::RecordNewClick()
     m_state.counters.RecordNo = 1;
     m_state.counters.RecordedCount = 0;
     m_unsaved = false;
+    m_memoryFull = false;
     // The page indicator follows the chart back to its first page.
     m_controls.Bt10->setText(QString::number(m_chart.ClearChart()));
 }

@@ -58,6 +58,7 @@ private:
     void setRecordLimit(QAction *item, qint32 limit);
     QTime recordTime() const;
     void followNewestRow();
+    void stopOnFullMemory();
 
     FormControls &m_controls;
     RunState &m_state;
@@ -66,4 +67,5 @@ private:
     ReadingTable m_table;
     ReadingTableModel m_model{m_table};
     bool m_unsaved = false;
+    bool m_memoryFull = false;
 };

@@ -1,5 +1,7 @@
 #include "recording/ReadingTable.h"
 
+#include <new>
+
 namespace {
 
 QString cut(const QString &text)
@@ -129,7 +131,17 @@ std::uint32_t ReadingTable::Pool::intern(const QString &text)
     return id;
 }
 
-void ReadingTable::append(const Row &row)
+bool ReadingTable::append(const Row &row)
+{
+    try {
+        appendStored(row);
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    return true;
+}
+
+void ReadingTable::appendStored(const Row &row)
 {
     Stored s {};
     s.no = row.no.value_or(0);
@@ -141,8 +153,11 @@ void ReadingTable::append(const Row &row)
     s.texts[0] = packed ? *packed : m_pools[0].intern(cut(row.time));
     for (int i = 1; i < 6; ++i)
         s.texts[i] = m_pools[i].intern(cut(*texts[i]));
-    if (m_count == qsizetype(m_chunks.size()) * ChunkRows)
+    if (m_count == qsizetype(m_chunks.size()) * ChunkRows) {
+        if (m_blockLimit > 0 && qsizetype(m_chunks.size()) >= m_blockLimit)
+            throw std::bad_alloc();
         m_chunks.push_back(std::make_unique_for_overwrite<Stored[]>(size_t(ChunkRows)));
+    }
     m_chunks.back()[size_t(m_count % ChunkRows)] = s;
     ++m_count;
 }

@@ -38,7 +38,11 @@ public:
     };
 
     qsizetype rowCount() const { return m_count; }
-    void append(const Row &row);
+    // False when memory (or the block limit) runs out: the table stays as it was.
+    bool append(const Row &row);
+    // At most this many blocks of rows (0: no limit); appending beyond fails as when memory
+    // runs out, so running short can be tried without exhausting the machine.
+    void setBlockLimit(qsizetype blocks) { m_blockLimit = blocks; }
     Row row(qsizetype index) const;
     QString text(qsizetype index, Field f) const;
     std::optional<qint32> integer(qsizetype index, Field f) const;
@@ -68,6 +72,7 @@ private:
         std::uint32_t intern(const QString &text);
     };
 
+    void appendStored(const Row &row);
     const Stored &stored(qsizetype index) const
     {
         return m_chunks[size_t(index / ChunkRows)][size_t(index % ChunkRows)];
@@ -75,5 +80,6 @@ private:
 
     std::vector<std::unique_ptr<Stored[]>> m_chunks;
     qsizetype m_count = 0;
+    qsizetype m_blockLimit = 0;
     std::array<Pool, 6> m_pools;
 };

@@ -15,6 +15,7 @@ private Q_SLOTS:
     void clearEmptiesEverything();
     void timeTextsComeBackAsStored_data();
     void timeTextsComeBackAsStored();
+    void fullMemoryLeavesTheTableAsItWas();
 };
 
 namespace {
@@ -140,6 +141,20 @@ void TestReadingTable::timeTextsComeBackAsStored()
     QCOMPARE(table.text(0, ReadingTable::Time), time);
     QCOMPARE(table.row(0), r);
     QCOMPARE(table.row(1), sample(2));
+}
+
+void TestReadingTable::fullMemoryLeavesTheTableAsItWas()
+{
+    ReadingTable table;
+    table.setBlockLimit(1);
+    for (int n = 0; n < ReadingTable::ChunkRows; ++n)
+        QVERIFY(table.append(sample(n)));
+    QVERIFY(!table.append(sample(1)));
+    QCOMPARE(table.rowCount(), ReadingTable::ChunkRows);
+    QCOMPARE(table.row(ReadingTable::ChunkRows - 1), sample(ReadingTable::ChunkRows - 1));
+    table.clear();
+    QVERIFY(table.append(sample(3)));
+    QCOMPARE(table.row(0), sample(3));
 }
 
 QTEST_GUILESS_MAIN(TestReadingTable)

@@ -22,6 +22,7 @@ private Q_SLOTS:
     void newKeepsTheLastKey();
     void samplingIntervalZeroTakesEveryReading();
     void intervalThatIsNoNumberEndsTheFrame();
+    void fullMemoryStopsRecordingUntilNew();
 };
 
 namespace {
@@ -102,7 +103,7 @@ void TestRecorder::newKeepsTheLastKey()
     QVERIFY(!w.show(u"A00012340010D"_qs));
     QVERIFY(!w.show(u"A00043210010D"_qs));
     w.t.find<QToolButton>(u"BtNew"_qs)->click();
-    QCOMPARE(w.t.prompts.texts(u"information"_qs), QStringList{u" Record deleted "_qs});
+    QCOMPARE(w.t.prompts.texts(u"information"_qs), QStringList {u" Record deleted "_qs});
     QCOMPARE(w.table().rowCount(), 0);
     QCOMPARE(w.t.window->state().counters.RecordedCount, 0);
     QCOMPARE(w.t.window->chartControl().Chart().pointCount(0), 1);
@@ -138,6 +139,31 @@ void TestRecorder::intervalThatIsNoNumberEndsTheFrame()
     QCOMPARE(failure->message(), u"'99999999999' is not a valid integer value"_qs);
     QCOMPARE(w.table().rowCount(), 0);
     QCOMPARE(w.t.window->state().counters.LastRecordKey, u"1.234DCVVAuto"_qs);
+}
+
+void TestRecorder::fullMemoryStopsRecordingUntilNew()
+{
+    Window w;
+    w.t.find<QAction>(u"limitess"_qs)->trigger();
+    w.table().setBlockLimit(1);
+    const qsizetype held = ReadingTable::ChunkRows;
+    for (qsizetype i = 0; i < held + 3; ++i)
+        QVERIFY(!w.show(u"A00012340010D"_qs));
+    QCOMPARE(w.table().rowCount(), held);
+    const RecordCounters &c = w.t.window->state().counters;
+    QCOMPARE(c.RecordedCount, qint32(held));
+    QCOMPARE(c.RecordNo, qint32(held + 1));
+    // Told once, after the reading's handler, and the rows held are all there.
+    QVERIFY(w.t.prompts.shown.isEmpty());
+    QTRY_COMPARE(w.t.prompts.texts(u"information"_qs).size(), 1);
+    QVERIFY(w.t.prompts.texts(u"information"_qs)[0].startsWith(u"Not enough memory"_qs));
+    QCOMPARE(w.table().row(held - 1).no, std::optional<qint32>(qint32(held)));
+    QVERIFY(w.t.window->recorder().hasUnsavedRows());
+
+    w.t.find<QToolButton>(u"BtNew"_qs)->click();
+    QVERIFY(!w.show(u"A00012340010D"_qs));
+    QCOMPARE(w.table().rowCount(), 1);
+    QCOMPARE(w.table().row(0).no, std::optional<qint32>(1));
 }
 
 QTEST_MAIN(TestRecorder)
