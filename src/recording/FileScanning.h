@@ -17,34 +17,6 @@ namespace FileScanning {
 // The whole file in one go; false with the reason when it cannot be read.
 bool readWholeFile(const QString &path, QByteArray &bytes, QString *error);
 
-// Strict whole number: an optional sign and decimal digits, nothing else, within 32 bits (the
-// rule of strictToInt, on bytes).
-inline std::optional<qint32> strictInt(std::string_view s)
-{
-    size_t i = 0;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
-        negative = s[i] == '-';
-        ++i;
-    }
-    if (i == s.size())
-        return std::nullopt;
-    qint64 value = 0;
-    for (; i < s.size(); ++i) {
-        const unsigned digit = unsigned(s[i]) - unsigned('0');
-        if (digit > 9)
-            return std::nullopt;
-        value = value * 10 + digit;
-        if (value > qint64(1) << 31)
-            return std::nullopt;
-    }
-    if (negative)
-        value = -value;
-    if (value > 2147483647LL || value < -2147483648LL)
-        return std::nullopt;
-    return qint32(value);
-}
-
 // Decoded texts of one field by their bytes. A file repeats a few functions, units, values and
 // time stamps over and over, so each distinct text is decoded once and later rows share its
 // QString. One cache per field keeps the few functions apart from the many time stamps. The

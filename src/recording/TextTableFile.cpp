@@ -1,4 +1,5 @@
 #include "recording/FileScanning.h"
+#include "support/StrictInt.h"
 #include "recording/ReadingTable.h"
 #include "recording/SafeFileWriter.h"
 #include "recording/TableFiles.h"
@@ -141,7 +142,7 @@ bool TableFiles::readText(ReadingTable &table, QByteArrayView bytes, QString *er
             }
             std::optional<qint32> number;
             // An empty part is an empty field: a row saved without a number loads back.
-            if (!part.empty() && !(number = FileScanning::strictInt(part)))
+            if (!part.empty() && !(number = strictToInt(part)))
                 return failed(u"'"_qs + fromLocal8Bit(part) + u"' is not a whole number"_qs);
             (f == ReadingTable::No ? row.no : row.nval) = number;
         }

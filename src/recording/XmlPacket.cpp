@@ -1,4 +1,5 @@
 #include "recording/FileScanning.h"
+#include "support/StrictInt.h"
 #include "recording/ReadingTable.h"
 #include "recording/SafeFileWriter.h"
 #include "recording/TableFiles.h"
@@ -297,7 +298,7 @@ bool PacketReader::readRow()
             continue;
         }
         std::optional<qint32> number;
-        if (!value.empty() && !(number = FileScanning::strictInt(value)))
+        if (!value.empty() && !(number = strictToInt(value)))
             return fail(u"'"_qs + fromUtf8(value) + u"' is not a whole number"_qs);
         (c->field == ReadingTable::No ? m_row.no : m_row.nval) = number;
     }
