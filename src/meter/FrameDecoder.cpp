@@ -423,7 +423,7 @@ int defaultFullScale(const Reading &r)
     return 4000;
 }
 
-Result decodeFrame(Reading &r, QStringView frame, const QString &decimalSeparator)
+Result decodeTexts(Reading &r, QStringView frame, const QString &decimalSeparator)
 {
     if (auto failure = decodeBits(r, frame))
         return failure;
@@ -433,6 +433,13 @@ Result decodeFrame(Reading &r, QStringView frame, const QString &decimalSeparato
     decodeDigitsAndFlags(r, frame);
     decodeSeparatorsAndSign(r, decimalSeparator);
     buildValueText(r);
+    return {};
+}
+
+Result decodeFrame(Reading &r, QStringView frame, const QString &decimalSeparator)
+{
+    if (auto failure = decodeTexts(r, frame, decimalSeparator))
+        return failure;
     return computeNumericValue(r, defaultFullScale(r));
 }
 

@@ -33,6 +33,8 @@ Result computeNumericValue(Reading &r, int fullScale);
 // temperature, 4000 otherwise.
 int defaultFullScale(const Reading &r);
 
+// Steps 1 to 7 in order: everything but the numeric value, whose full scale the caller picks.
+Result decodeTexts(Reading &r, QStringView frame, const QString &decimalSeparator);
 // All steps in order, with the default full scale.
 Result decodeFrame(Reading &r, QStringView frame, const QString &decimalSeparator);
 

@@ -22,14 +22,8 @@ FrameDecoder::Result HeadlessSequence::runSteps(QStringView frame, const QTime &
     using namespace FrameDecoder;
     Reading &r = m_reading;
 
-    if (Result failure = decodeBits(r, frame))
+    if (Result failure = decodeTexts(r, frame, m_decimalSeparator))
         return failure;
-    clearTexts(r);
-    if (Result failure = decodeFunction(r, frame))
-        return failure;
-    decodeDigitsAndFlags(r, frame);
-    decodeSeparatorsAndSign(r, m_decimalSeparator);
-    buildValueText(r);
 
     m_scale = DisplayValues::selectScale(r);
     if (Result failure = computeNumericValue(r, m_scale.dialScale.fullScale))
