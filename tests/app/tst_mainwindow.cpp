@@ -330,8 +330,7 @@ void TestMainWindow::exitAsksFirst()
     QSignalSpy confirmed(&t.window->exitCommand(), &ExitCommand::exitConfirmed);
     auto *exit = t.find<QPushButton>(u"BitBtn1"_qs);
 
-    t.window->state().ReadingFrame = u"A00012340010D"_qs;
-    QVERIFY(!t.window->display().LcdDisplayGostel());
+    QVERIFY(!t.showFrame(u"A00012340010D"_qs));
     auto *memo = t.find<QPlainTextEdit>(u"Memo3"_qs);
     const QString memoBefore = memo->toPlainText();
     auto *bridgePoll = t.find<QTimer>(u"Timer1"_qs);
@@ -366,8 +365,7 @@ void TestMainWindow::titleBarCloseAsksOnlyForUnsavedRows()
     QVERIFY(t.prompts.shown.isEmpty());
 
     t.window->show();
-    t.window->state().ReadingFrame = u"A00012340010D"_qs;
-    QVERIFY(!t.window->display().LcdDisplayGostel());
+    QVERIFY(!t.showFrame(u"A00012340010D"_qs));
     t.prompts.questionAnswers = {false};
     QVERIFY(!t.window->close());
     QVERIFY(t.window->isVisible());
@@ -380,7 +378,7 @@ void TestMainWindow::titleBarCloseAsksOnlyForUnsavedRows()
     QCOMPARE(t.prompts.texts(u"question"_qs).size(), 1);
 
     t.window->show();
-    QVERIFY(!t.window->display().LcdDisplayGostel());
+    QVERIFY(!t.showFrame(u"A00012340010D"_qs));
     t.prompts.questionAnswers = {true};
     QVERIFY(t.window->close());
     QCOMPARE(t.prompts.texts(u"question"_qs).size(), 2);

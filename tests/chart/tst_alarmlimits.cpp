@@ -44,8 +44,7 @@ struct Window
     }
     void show(const QString &frame)
     {
-        t.window->state().ReadingFrame = frame;
-        QVERIFY(!t.window->display().LcdDisplayGostel());
+        QVERIFY(!t.showFrame(frame));
     }
     bool alarmShown() const { return t.find<QWidget>(u"oltext"_qs)->isVisible(); }
     QString text(const char16_t *name) const

@@ -52,8 +52,7 @@ struct Window
     }
     void show(const QString &frame)
     {
-        t.window->state().ReadingFrame = frame;
-        QVERIFY(!t.window->display().LcdDisplayGostel());
+        QVERIFY(!t.showFrame(frame));
     }
 };
 

@@ -162,8 +162,7 @@ void TestSerialLink::watchdogShowsSilence()
     t.find<QTimer>(u"ConTimer"_qs)->stop(); // the test ticks it
     QVERIFY(visible(t, u"conokn"_qs));
 
-    t.window->state().ReadingFrame = u"A00012340010D"_qs;
-    QVERIFY(!t.window->display().LcdDisplayGostel());
+    QVERIFY(!t.showFrame(u"A00012340010D"_qs));
     QVERIFY(visible(t, u"conok"_qs));
     QVERIFY(!visible(t, u"conokn"_qs));
     link.ConTimerTimer();
@@ -176,7 +175,7 @@ void TestSerialLink::watchdogShowsSilence()
 
     // Frames closer than the watchdog's three ticks keep the picture steady.
     for (int i = 0; i < 10; ++i) {
-        QVERIFY(!t.window->display().LcdDisplayGostel());
+        QVERIFY(!t.showFrame(u"A00012340010D"_qs));
         link.ConTimerTimer();
         link.ConTimerTimer();
         QVERIFY(visible(t, u"conok"_qs));

@@ -28,8 +28,7 @@ struct Shown
     TestWindow t;
     FrameDecoder::Result show(const QString &frame)
     {
-        t.window->state().ReadingFrame = frame;
-        return t.window->display().LcdDisplayGostel();
+        return t.showFrame(frame);
     }
     QString digits() const
     {

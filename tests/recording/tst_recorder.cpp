@@ -32,8 +32,7 @@ struct Window
     TestWindow t;
     FrameDecoder::Result show(const QString &frame)
     {
-        t.window->state().ReadingFrame = frame;
-        return t.window->display().LcdDisplayGostel();
+        return t.showFrame(frame);
     }
     ReadingTable &table() { return t.window->recorder().table(); }
 };

@@ -36,8 +36,7 @@ struct Window
     TestWindow t;
     FrameDecoder::Result show(const QString &frame = DcVolts)
     {
-        t.window->state().ReadingFrame = frame;
-        return t.window->display().LcdDisplayGostel();
+        return t.showFrame(frame);
     }
     ReadingTable &table() { return t.window->recorder().table(); }
     QLineEdit *edit(const char *name) { return t.find<QLineEdit>(QString::fromLatin1(name)); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MainWindow.h"
+#include "meter/MeterDisplay.h"
 #include "support/CountingBeeper.h"
 #include "support/PortNames.h"
 #include "support/ScriptedPrompts.h"
@@ -16,18 +17,23 @@ struct TestWindow
     TestClock clock;
     CountingBeeper beeper;
     QStringList ports;
-    PortNames portNames{[this] { return ports; }};
+    PortNames portNames {[this] {
+        return ports;
+    }};
     std::unique_ptr<MainWindow> window;
 
     explicit TestWindow(const ModelSwitches &switches = {})
     {
-        window = std::make_unique<MainWindow>(Services{prompts, clock, beeper, portNames},
-                                              switches);
+        window
+            = std::make_unique<MainWindow>(Services {prompts, clock, beeper, portNames}, switches);
     }
 
-    template<class T>
-    T *find(const QString &name) const
+    // Runs the display sequence on a frame, as a link does when one has arrived.
+    FrameDecoder::Result showFrame(const QString &frame)
     {
-        return window->findChild<T *>(name);
+        window->state().ReadingFrame = frame;
+        return window->display().LcdDisplayGostel();
     }
+
+    template<class T> T *find(const QString &name) const { return window->findChild<T *>(name); }
 };

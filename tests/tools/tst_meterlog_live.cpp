@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -82,6 +83,20 @@ private:
     QByteArray m_slavePath;
 };
 
+// Starts the line (the first frame needs the line feed before it) and keeps the meter sending
+// until meterlog has recorded the given number of rows.
+bool sendUntilRecorded(Pty &pty, LiveMeterlog &meterlog, qsizetype rows,
+                       const std::function<QByteArray()> &reading)
+{
+    return pty.write("\n")
+        && QTest::qWaitFor(
+               [&] {
+                   pty.write(reading());
+                   return meterlog.recorded().size() >= rows;
+               },
+               60'000);
+}
+
 } // namespace
 
 void TestMeterlogLive::stopSignalWritesEveryRow_data()
@@ -115,13 +130,7 @@ void TestMeterlogLive::stopSignalWritesEveryRow()
 
     // The meter keeps sending while the rows pile up and when the signal comes.
     MeterScript script = *MeterScript::fromName(u"dcv"_qs, 3);
-    QVERIFY(pty.write("\n"));
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            pty.write(script.next().wireBytes());
-            return meterlog.recorded().size() >= 25;
-        },
-        60'000));
+    QVERIFY(sendUntilRecorded(pty, meterlog, 25, [&] { return script.next().wireBytes(); }));
     QVERIFY(pty.write(script.next().wireBytes()));
     QCOMPARE(::kill(meterlog.process().processId(), signal), 0);
     QVERIFY(meterlog.finish());
@@ -149,13 +158,7 @@ void TestMeterlogLive::secondSignalEndsAtOnce()
     const QString out = dir.filePath(u"rows.xml"_qs);
     LiveMeterlog meterlog({u"--port"_qs, pty.slavePath(), u"--json"_qs, u"--out"_qs, out});
     QVERIFY(meterlog.started());
-    QVERIFY(pty.write("\n"));
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            pty.write(meterReading("00012340010"));
-            return !meterlog.recorded().isEmpty();
-        },
-        60'000));
+    QVERIFY(sendUntilRecorded(pty, meterlog, 1, [] { return meterReading("00012340010"); }));
 
     // Both signals wait while the process is stopped; the second is handled before the event
     // loop ever sees the first.
@@ -231,13 +234,7 @@ void TestMeterlogLive::deviceThatDoesNotComeBackEndsTheRun()
     LiveMeterlog meterlog({u"--port"_qs, pty.slavePath(), u"--json"_qs, u"--out"_qs, out,
                            u"--reconnect"_qs, u"0"_qs});
     QVERIFY(meterlog.started());
-    QVERIFY(pty.write("\n"));
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            pty.write(meterReading("20213570008"));
-            return meterlog.recorded().size() >= 3;
-        },
-        60'000));
+    QVERIFY(sendUntilRecorded(pty, meterlog, 3, [] { return meterReading("20213570008"); }));
     pty.closeMaster();
     QVERIFY(meterlog.finish());
     QCOMPARE(meterlog.exitCode(), 0);
@@ -267,13 +264,7 @@ void TestMeterlogLive::finalSaveThatFails()
     const QString out = folder + u"/rows.xml"_qs;
     LiveMeterlog meterlog({u"--port"_qs, pty.slavePath(), u"--json"_qs, u"--out"_qs, out});
     QVERIFY(meterlog.started());
-    QVERIFY(pty.write("\n"));
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            pty.write(meterReading("00012340010"));
-            return !meterlog.recorded().isEmpty();
-        },
-        60'000));
+    QVERIFY(sendUntilRecorded(pty, meterlog, 1, [] { return meterReading("00012340010"); }));
     // The folder goes away during the run (a removed stick, a cleaned-up directory).
     QVERIFY(QDir(folder).removeRecursively());
     QCOMPARE(::kill(meterlog.process().processId(), SIGTERM), 0);
