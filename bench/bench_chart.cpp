@@ -7,6 +7,8 @@
 #include "chart/ChartView.h"
 
 #include <QApplication>
+#include "QtBenchmarkMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -189,13 +191,4 @@ BENCHMARK(BM_FirstAndLastPage)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QT_BENCHMARK_MAIN(QApplication)

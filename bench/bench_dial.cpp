@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QFrame>
+#include "QtBenchmarkMain.h"
+
 #include <benchmark/benchmark.h>
 #include <memory>
 
@@ -70,13 +72,4 @@ BENCHMARK_CAPTURE(BM_DialNewFace, scale10, u"10", DialScale {1000, 1000, 100, 20
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QT_BENCHMARK_MAIN(QApplication)

@@ -14,6 +14,8 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include "QtBenchmarkMain.h"
+
 #include <benchmark/benchmark.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -167,13 +169,4 @@ BENCHMARK(BM_ByteToLcdLatency)->UseManualTime()->Unit(benchmark::kMillisecond)->
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QT_BENCHMARK_MAIN(QApplication)
