@@ -5,7 +5,7 @@
 
 // main() for benchmarks that paint: the given Qt application type on the offscreen platform
 // (unless QT_QPA_PLATFORM names another), then the benchmarks.
-#define QT_BENCHMARK_MAIN(Application)                                                            \
+#define QT_BENCHMARK_MAIN(Application)                                                             \
     int main(int argc, char **argv)                                                                \
     {                                                                                              \
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                        \

@@ -2,15 +2,13 @@
 // data alone), repainting the newest page with up to ten million points held, paging across
 // all of them, and the memory a held point costs.
 
+#include "QtBenchmarkMain.h"
 #include "chart/ChartControl.h"
 #include "chart/ChartData.h"
 #include "chart/ChartView.h"
 
 #include <QApplication>
-#include "QtBenchmarkMain.h"
-
 #include <benchmark/benchmark.h>
-
 #include <cmath>
 #include <fstream>
 #include <malloc.h>
@@ -32,7 +30,7 @@ double reading(qint64 i)
 struct ShownChart
 {
     ChartView view;
-    ChartControl control{view, 100};
+    ChartControl control {view, 100};
     ShownChart()
     {
         view.resize(373, 353);
@@ -167,10 +165,7 @@ void BM_RepaintWholePage(benchmark::State &state)
         c.view.repaint();
     state.counters["points"] = double(c.control.PointCount());
 }
-BENCHMARK(BM_RepaintWholePage)
-    ->Arg(100'000)
-    ->Arg(10'000'000)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RepaintWholePage)->Arg(100'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond);
 
 // First page and back to the last with ten million points: 100,000 limit-checked scrolls each
 // way, then the repaint.

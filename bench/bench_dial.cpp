@@ -1,13 +1,12 @@
 // The dial's share of the per-frame display: the face, the needle at the zero position and the
 // needle at the reading, as the display draws them for every reading.
 
+#include "QtBenchmarkMain.h"
 #include "app/RunState.h"
 #include "chart/AnalogDial.h"
 
 #include <QApplication>
 #include <QFrame>
-#include "QtBenchmarkMain.h"
-
 #include <benchmark/benchmark.h>
 #include <memory>
 

@@ -1,6 +1,7 @@
 // The per-frame display sequence in the real window on Qt's offscreen platform, and the time
 // from a byte written into a pseudo-terminal to the reading on the replica LCD.
 
+#include "QtBenchmarkMain.h"
 #include "app/MainWindow.h"
 #include "links/SerialLink.h"
 #include "meter/MeterDisplay.h"
@@ -14,8 +15,6 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
-#include "QtBenchmarkMain.h"
-
 #include <benchmark/benchmark.h>
 #include <cerrno>
 #include <fcntl.h>

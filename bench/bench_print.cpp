@@ -1,6 +1,7 @@
 // The printed list of the reading table: 1000 rows (28 A4 pages) written as a PDF document,
 // into memory and onto disk.
 
+#include "QtBenchmarkMain.h"
 #include "recording/ReadingTable.h"
 #include "recording/TableReport.h"
 
@@ -8,8 +9,6 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTime>
-#include "QtBenchmarkMain.h"
-
 #include <benchmark/benchmark.h>
 
 namespace {

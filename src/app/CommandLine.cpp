@@ -55,7 +55,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         result.comOverrides << value;
     }
     if (parser.isSet(model)) {
-        const std::optional<ModelSwitches> chosen = ModelSwitches::parse(parser.value(model), &error);
+        const std::optional<ModelSwitches> chosen
+            = ModelSwitches::parse(parser.value(model), &error);
         if (!chosen)
             return fail(error);
         result.switches = *chosen;

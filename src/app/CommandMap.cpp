@@ -3,9 +3,9 @@
 #include "app/ClickLabel.h"
 #include "app/ExitCommand.h"
 #include "app/MainWindow.h"
-#include "chart/ChartView.h"
 #include "chart/AlarmLimits.h"
 #include "chart/ChartCommands.h"
+#include "chart/ChartView.h"
 #include "links/BridgeLink.h"
 #include "links/SerialLink.h"
 #include "recording/DataFiles.h"
@@ -100,8 +100,7 @@ void MainWindow::connectCommands()
     connect(c.Trecord, &QTimer::timeout, sampling, &SamplingClock::TrecordTimer);
     connect(c.RecordSI, &QCheckBox::toggled, sampling, &SamplingClock::RecordSIClick);
     connect(c.RecallCheck, &QCheckBox::clicked, sampling, &SamplingClock::RecallCheckClick);
-    connect(c.RecallDataTest, &QPushButton::clicked, sampling,
-            &SamplingClock::RecallDataTestClick);
+    connect(c.RecallDataTest, &QPushButton::clicked, sampling, &SamplingClock::RecallDataTestClick);
 
     // Chart toolbar and the hidden Graphic menu.
     ChartCommands *chart = m_chartCommands.get();

@@ -3,10 +3,10 @@
 #include "app/ExitCommand.h"
 #include "app/Pictures.h"
 #include "app/WindowLook.h"
-#include "chart/ChartView.h"
 #include "chart/AlarmLimits.h"
 #include "chart/ChartCommands.h"
 #include "chart/ChartControl.h"
+#include "chart/ChartView.h"
 #include "links/BridgeLink.h"
 #include "links/SerialLink.h"
 #include "meter/MeterDisplay.h"
@@ -94,21 +94,21 @@ void MainWindow::createParts()
     // The chart's paging controller; creating it puts the chart in its initial state.
     m_chartControl = std::make_unique<ChartControl>(*m_controls.Chtshow, 100);
     m_alarmLimits = std::make_unique<AlarmLimits>(m_controls, m_state, m_services, *m_errorReport);
-    m_recorder = std::make_unique<ReadingRecorder>(m_controls, m_state, m_services,
-                                                   *m_chartControl);
+    m_recorder
+        = std::make_unique<ReadingRecorder>(m_controls, m_state, m_services, *m_chartControl);
     m_samplingClock = std::make_unique<SamplingClock>(m_controls, m_state, m_services,
                                                       *m_errorReport, *m_recorder);
     m_display = std::make_unique<MeterDisplay>(m_controls, m_state, m_services, *m_controls.Panel1,
                                                *m_alarmLimits, *m_chartControl, *m_recorder,
                                                *m_samplingClock);
 
-    m_serialLink = std::make_unique<SerialLink>(m_controls, m_state, m_services, *m_display,
-                                                *m_errorReport);
+    m_serialLink
+        = std::make_unique<SerialLink>(m_controls, m_state, m_services, *m_display, *m_errorReport);
     m_bridgeLink = std::make_unique<BridgeLink>(m_controls, m_state, m_services);
 
     m_dataFiles = std::make_unique<DataFiles>(m_controls, m_state, m_services, *m_recorder);
-    m_tablePrinter = std::make_unique<TablePrinter>(m_controls, m_state, m_services,
-                                                    m_recorder->table());
+    m_tablePrinter
+        = std::make_unique<TablePrinter>(m_controls, m_state, m_services, m_recorder->table());
     m_chartCommands = std::make_unique<ChartCommands>(m_controls, m_state, m_services,
                                                       *m_errorReport, *m_chartControl);
     m_exitCommand = std::make_unique<ExitCommand>(m_controls, m_state, m_services, *m_recorder,

@@ -112,8 +112,8 @@ void MainWindow::buildLinkBar(QWidget *client)
     // Outside the client area: the link shows and hides them, the user never sees them.
     c.BTCon = panel(client, u"BTCon"_qs, QRect(ClientWidth + 10, 3, 80, 25), u"Connect"_qs);
     c.BTCon->hide();
-    c.BtDiscon = panel(client, u"BtDiscon"_qs, QRect(ClientWidth + 10, 3, 80, 25),
-                       u"Disconnect"_qs);
+    c.BtDiscon
+        = panel(client, u"BtDiscon"_qs, QRect(ClientWidth + 10, 3, 80, 25), u"Disconnect"_qs);
     c.BtDiscon->hide();
     c.BtExit = panel(client, u"BtExit"_qs, QRect(ClientWidth + 100, 3, 80, 25), u"Exit"_qs);
     c.BtExit->hide();
@@ -138,8 +138,8 @@ void MainWindow::buildLcdPanel(QWidget *client)
 void MainWindow::buildFunctionBoard(QWidget *client)
 {
     FormControls &c = m_controls;
-    c.GroupBox1 = make<QGroupBox>(client, u"GroupBox1"_qs, QRect(8, 264, 425, 41),
-                                  u"Function board"_qs);
+    c.GroupBox1
+        = make<QGroupBox>(client, u"GroupBox1"_qs, QRect(8, 264, 425, 41), u"Function board"_qs);
     // The caption sits in the frame's top line, as on a classic group box.
     c.GroupBox1->setStyleSheet(
         u"QGroupBox#GroupBox1 { border: 1px solid palette(mid); border-radius: 2px;"
@@ -164,16 +164,16 @@ void MainWindow::buildFunctionBoard(QWidget *client)
     const int buttonsLeft = 425 - 4 * 30 - 8;
     c.RecordNew = toolButton(c.GroupBox1, u"RecordNew"_qs, QRect(buttonsLeft, 12, 28, 26),
                              u"Close Data"_qs, u"fb-close-data"_qs);
-    c.OpenDataFiles = toolButton(c.GroupBox1, u"OpenDataFiles"_qs,
-                                 QRect(buttonsLeft + 30, 12, 28, 26), u"Open old data files"_qs,
-                                 u"fb-open"_qs);
+    c.OpenDataFiles
+        = toolButton(c.GroupBox1, u"OpenDataFiles"_qs, QRect(buttonsLeft + 30, 12, 28, 26),
+                     u"Open old data files"_qs, u"fb-open"_qs);
     c.saveas = toolButton(c.GroupBox1, u"saveas"_qs, QRect(buttonsLeft + 60, 12, 28, 26),
                           u"Save data files"_qs, u"fb-save"_qs);
     c.MajPrint = toolButton(c.GroupBox1, u"MajPrint"_qs, QRect(buttonsLeft + 90, 12, 28, 26),
                             u"Print Data"_qs, u"fb-print"_qs);
 
-    c.Print = make<QPushButton>(c.GroupBox1, u"Print"_qs, QRect(buttonsLeft, 12, 28, 26),
-                                u"Print"_qs);
+    c.Print
+        = make<QPushButton>(c.GroupBox1, u"Print"_qs, QRect(buttonsLeft, 12, 28, 26), u"Print"_qs);
     c.Print->hide();
 }
 
@@ -252,7 +252,8 @@ void MainWindow::buildChart(QWidget *client)
     c.Maxrecord = edit(c.ChartToolBar, u"Maxrecord"_qs, QRect(48, 3, 39, 23), u"100"_qs);
     c.Maxrecord->setToolTip(u"Points per page"_qs);
 
-    c.BtNew = toolButton(c.ChartToolBar, u"BtNew"_qs, QRect(91, 2, 26, 25), u"New"_qs, u"tb-new"_qs);
+    c.BtNew
+        = toolButton(c.ChartToolBar, u"BtNew"_qs, QRect(91, 2, 26, 25), u"New"_qs, u"tb-new"_qs);
     c.BtSave = toolButton(c.ChartToolBar, u"BtSave"_qs, QRect(125, 2, 26, 25), u"Save"_qs,
                           u"tb-save"_qs);
     c.BtFirst = toolButton(c.ChartToolBar, u"BtFirst"_qs, QRect(163, 2, 24, 25), u"First"_qs,
@@ -290,8 +291,8 @@ void MainWindow::buildRecallPanel(QWidget *client)
     // Outside the client area: its logic runs, the user cannot reach it.
     c.Panel2 = make<QFrame>(client, u"Panel2"_qs, QRect(ClientWidth + 10, 10, 330, 30));
     c.Panel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    c.RecallCheck = make<QCheckBox>(c.Panel2, u"RecallCheck"_qs, QRect(4, 6, 90, 19),
-                                    u"RecallData"_qs);
+    c.RecallCheck
+        = make<QCheckBox>(c.Panel2, u"RecallCheck"_qs, QRect(4, 6, 90, 19), u"RecallData"_qs);
     c.RecallCheck->setToolTip(u"Repeage Record"_qs);
     c.RecallCheck->setFont(WindowLook::arial(12, true, true));
     make<QLabel>(c.Panel2, u"LabelStartTime"_qs, QRect(96, 8, 60, 15), u"StartTime:"_qs);
@@ -350,13 +351,13 @@ void MainWindow::buildHiddenControls(QWidget *client)
     c.Brimlow = hiddenBox(u"Brimlow"_qs, 180);
     c.IFSennick = hiddenBox(u"IFSennick"_qs, 200);
 
-    const auto hiddenButton = [&](const QString &name, const QString &caption, int top,
-                                  bool toggle) {
-        auto *b = make<QPushButton>(client, name, QRect(x, top, 90, 25), caption);
-        b->setCheckable(toggle);
-        b->hide();
-        return b;
-    };
+    const auto hiddenButton
+        = [&](const QString &name, const QString &caption, int top, bool toggle) {
+              auto *b = make<QPushButton>(client, name, QRect(x, top, 90, 25), caption);
+              b->setCheckable(toggle);
+              b->hide();
+              return b;
+          };
     c.USBCon = hiddenButton(u"USBCon"_qs, u"USB Connect"_qs, 230, true);
     c.SetFeature = hiddenButton(u"SetFeature"_qs, u"SetFeature"_qs, 260, false);
     c.ReadBtn = hiddenButton(u"ReadBtn"_qs, u"Read"_qs, 290, true);
@@ -390,8 +391,8 @@ void MainWindow::buildHiddenControls(QWidget *client)
     c.USBtxt1->hide();
 
     for (int i = 1; i <= 3; ++i) {
-        auto *shape = make<QFrame>(client, u"Shape"_qs + QString::number(i),
-                                   QRect(x, 480 + 10 * i, 40, 8));
+        auto *shape
+            = make<QFrame>(client, u"Shape"_qs + QString::number(i), QRect(x, 480 + 10 * i, 40, 8));
         shape->setFrameStyle(QFrame::Box | QFrame::Plain);
         shape->hide();
         c.decorativeShapes << shape;

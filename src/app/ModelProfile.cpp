@@ -85,12 +85,12 @@ std::optional<ProfileRow> profileRow(const QString &scaleCode)
     };
     for (const Row &r : rows) {
         if (scaleCode == QStringView(r.code))
-            return ProfileRow{r.scale,
-                              QString::fromUtf16(r.setMax),
-                              QString::fromUtf16(r.setMin),
-                              QString::fromUtf16(r.minText),
-                              QString::fromUtf16(r.maxText),
-                              r.bar};
+            return ProfileRow {r.scale,
+                               QString::fromUtf16(r.setMax),
+                               QString::fromUtf16(r.setMin),
+                               QString::fromUtf16(r.minText),
+                               QString::fromUtf16(r.maxText),
+                               r.bar};
     }
     return std::nullopt;
 }

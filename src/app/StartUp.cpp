@@ -5,14 +5,14 @@
 #include "chart/AnalogDial.h"
 #include "chart/ChartControl.h"
 #include "links/SerialLink.h"
+#include "meter/BarGraph.h"
+#include "recording/ReadingRecorder.h"
 #include "support/Clock.h"
 #include "support/LocaleTexts.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include "meter/BarGraph.h"
-#include "recording/ReadingRecorder.h"
 
 void MainWindow::FormCreate()
 {
@@ -25,7 +25,7 @@ void MainWindow::FormCreate()
     c.d_t->setText(LocaleTexts::clockLabelText(m_services.clock.now(), s.TimeSeparatorText));
 
     s.scaleCode = u"4"_qs;
-    s.dialScale = DialScale{4000, 400, 40, 80};
+    s.dialScale = DialScale {4000, 400, 40, 80};
 
     s.TrackedUnit = u"113"_qs;
 

@@ -36,7 +36,7 @@ int main(int argc, char *argv[])
     for (const QString &value : options.comOverrides)
         portNames.addOverrideOption(value, nullptr);
 
-    MainWindow window(Services{prompts, clock, beeper, portNames}, options.switches);
+    MainWindow window(Services {prompts, clock, beeper, portNames}, options.switches);
     QObject::connect(&window.exitCommand(), &ExitCommand::exitConfirmed, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
     window.show();

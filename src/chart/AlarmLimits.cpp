@@ -34,7 +34,7 @@ bool AlarmLimits::readLimit(const QString &text, float *limit)
     }
     const std::optional<qint32> value = strictToInt(text);
     if (!value) {
-        m_errors.report(ConversionError{text}.message());
+        m_errors.report(ConversionError {text}.message());
         return false;
     }
     *limit = float(*value);

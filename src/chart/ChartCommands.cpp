@@ -1,5 +1,3 @@
-#include "chart/ChartView.h"
-#include "meter/LcdPanel.h"
 #include "chart/ChartCommands.h"
 
 #include "app/ClickLabel.h"
@@ -8,6 +6,8 @@
 #include "app/RunState.h"
 #include "app/Services.h"
 #include "chart/ChartControl.h"
+#include "chart/ChartView.h"
+#include "meter/LcdPanel.h"
 #include "support/ConversionError.h"
 #include "support/ErrorReport.h"
 #include "support/Prompts.h"
@@ -77,7 +77,7 @@ void ChartCommands::MaxrecordExit()
     // Every change restarts the one-second delay; a text that is no number does not.
     const QString text = m_controls.Maxrecord->text();
     if (!strictToInt(text)) {
-        m_errors.report(ConversionError{text}.message());
+        m_errors.report(ConversionError {text}.message());
         return;
     }
     m_controls.Timer2->stop();
@@ -90,7 +90,7 @@ void ChartCommands::Timer2Timer()
     const QString text = m_controls.Maxrecord->text();
     const std::optional<qint32> size = strictToInt(text);
     if (!size) {
-        m_errors.report(ConversionError{text}.message());
+        m_errors.report(ConversionError {text}.message());
         return;
     }
     if (*size < 1) {

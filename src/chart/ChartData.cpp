@@ -44,8 +44,7 @@ struct ChartData::Series::Chunk
         narrow.reset();
     }
 
-    template<class T>
-    static void scan(const T *values, int from, int to, ValueExtent &extent)
+    template<class T> static void scan(const T *values, int from, int to, ValueExtent &extent)
     {
         for (int i = from; i < to; ++i)
             extent.add(float(values[i]));
@@ -235,8 +234,8 @@ bool ChartData::scrollHorizontal(double offset)
     if (largest < 0)
         return false;
     AxisState &a = axisState(Axis::Horizontal);
-    const bool move = (offset > 0.0 && double(largest) > a.maximum)
-        || (offset < 0.0 && 0.0 < a.minimum);
+    const bool move
+        = (offset > 0.0 && double(largest) > a.maximum) || (offset < 0.0 && 0.0 < a.minimum);
     if (!move)
         return false;
     a.minimum += offset;

@@ -3,7 +3,6 @@
 #include "chart/ChartSurface.h"
 
 #include <QString>
-
 #include <array>
 #include <cstddef>
 #include <functional>
@@ -124,10 +123,7 @@ private:
     };
 
     AxisState &axisState(Axis axis) { return m_axes[axis == Axis::Horizontal ? 0 : 1]; }
-    const AxisState &axisState(Axis axis) const
-    {
-        return m_axes[axis == Axis::Horizontal ? 0 : 1];
-    }
+    const AxisState &axisState(Axis axis) const { return m_axes[axis == Axis::Horizontal ? 0 : 1]; }
     bool canBeSeen(qint64 x) const;
     void changed();
 

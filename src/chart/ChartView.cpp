@@ -5,7 +5,6 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QWheelEvent>
-
 #include <algorithm>
 #include <cmath>
 
@@ -28,8 +27,7 @@ double niceStep(double span, int maxTicks)
     return factor * magnitude;
 }
 
-template<class F>
-void forEachTick(double lo, double hi, double step, F f)
+template<class F> void forEachTick(double lo, double hi, double step, F f)
 {
     // Bounded, so a huge range with a tiny step can never stall a repaint.
     const double first = std::ceil(lo / step - 1e-9) * step;
@@ -82,7 +80,7 @@ ChartView::~ChartView()
 
 ChartView::Range ChartView::horizontalRange() const
 {
-    Range r{m_data.axisMinimum(Axis::Horizontal), m_data.axisMaximum(Axis::Horizontal)};
+    Range r {m_data.axisMinimum(Axis::Horizontal), m_data.axisMaximum(Axis::Horizontal)};
     if (m_data.isAxisAutomatic(Axis::Horizontal))
         r = {0.0, double(std::max<qint64>(m_data.largestX(), 1))};
     if (!std::isfinite(r.lo) || !std::isfinite(r.hi))
@@ -98,7 +96,7 @@ ChartView::Range ChartView::horizontalRange() const
 
 ChartView::Range ChartView::valueRange(Range x) const
 {
-    Range r{m_data.axisMinimum(Axis::Value), m_data.axisMaximum(Axis::Value)};
+    Range r {m_data.axisMinimum(Axis::Value), m_data.axisMaximum(Axis::Value)};
     if (m_data.isAxisAutomatic(Axis::Value)) {
         ValueExtent e;
         const auto first = qint64(std::max(0.0, std::ceil(x.lo)));
@@ -107,7 +105,7 @@ ChartView::Range ChartView::valueRange(Range x) const
             if (m_data.isSeriesActive(s) && last >= double(first))
                 e.merge(m_data.extent(s, first, qint64(std::min(last, 9e18)) + 1));
         }
-        r = e.isEmpty() ? Range{0.0, 1.0} : Range{double(e.min), double(e.max)};
+        r = e.isEmpty() ? Range {0.0, 1.0} : Range {double(e.min), double(e.max)};
     }
     // An infinite reading can only widen an automatic range to nothing drawable.
     if (!std::isfinite(r.lo) || !std::isfinite(r.hi))
@@ -124,7 +122,7 @@ ChartView::Range ChartView::valueRange(Range x) const
 ChartView::Layout ChartView::layout() const
 {
     const QFontMetrics fm(m_font);
-    Layout l{};
+    Layout l {};
     l.x = horizontalRange();
     l.y = valueRange(l.x);
 

@@ -8,7 +8,6 @@
 #include <QFrame>
 #include <QPointF>
 #include <QVector>
-
 #include <vector>
 
 class QPainter;

@@ -22,9 +22,7 @@ void BridgeLink::USBClick()
     m_controls.USB->setChecked(false);
 }
 
-void BridgeLink::Timer1Timer()
-{
-}
+void BridgeLink::Timer1Timer() { }
 
 void BridgeLink::takeDown()
 {

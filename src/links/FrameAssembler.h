@@ -19,8 +19,7 @@ public:
     // Feeds received bytes; calls onFrame(const QString &frame) at every carriage return, in order.
     // The assembly state is emptied before onFrame runs, so a frame that fails to decode still
     // ends its frame and the next one starts clean.
-    template<class OnFrame>
-    void feed(QByteArrayView bytes, OnFrame &&onFrame)
+    template<class OnFrame> void feed(QByteArrayView bytes, OnFrame &&onFrame)
     {
         for (const char byte : bytes) {
             const auto value = static_cast<unsigned char>(byte);

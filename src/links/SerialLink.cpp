@@ -14,7 +14,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
-
 #include <array>
 
 namespace {
@@ -65,8 +64,8 @@ void SerialLink::setStartPort(int number, bool showPanel)
 
 void SerialLink::selectPort(int number)
 {
-    const std::array<QAction *, 4> items = {m_controls.COM11, m_controls.COM21, m_controls.COM31,
-                                            m_controls.COM41};
+    const std::array<QAction *, 4> items
+        = {m_controls.COM11, m_controls.COM21, m_controls.COM31, m_controls.COM41};
     const std::array<ClickLabel *, 4> panels = portPanels(m_controls);
     for (int i = 0; i < 4; ++i) {
         items[i]->setChecked(i == number - 1);

@@ -35,8 +35,8 @@ QString SerialPortDriver::devicePath() const
 
 qint32 SerialPortDriver::baudRateValue(SerialBaudRate rate)
 {
-    static const qint32 rates[] = {110,   300,   600,   1200,  2400,  4800,  9600,
-                                   14400, 19200, 38400, 56000, 57600, 115200};
+    static const qint32 rates[]
+        = {110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200};
     return rates[int(rate)];
 }
 
@@ -73,7 +73,8 @@ bool SerialPortDriver::OpenPort()
         const QString detail = m_port.errorString();
         m_port.clearError();
         if (error == QSerialPort::DeviceNotFoundError || !QFileInfo::exists(path)) {
-            failOpen(OpenFailure::NotFound, u"the device does not exist (is the cable plugged in?)."_qs);
+            failOpen(OpenFailure::NotFound,
+                     u"the device does not exist (is the cable plugged in?)."_qs);
         } else if (error == QSerialPort::PermissionError) {
 #ifdef Q_OS_UNIX
             const bool mayAccess = ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
@@ -115,22 +116,20 @@ void SerialPortDriver::ClosePort()
 
 void SerialPortDriver::pushLineSettings()
 {
-    static const QSerialPort::DataBits bits[] = {QSerialPort::Data5, QSerialPort::Data6,
-                                                 QSerialPort::Data7, QSerialPort::Data8};
-    static const QSerialPort::StopBits stops[] = {QSerialPort::OneStop,
-                                                  QSerialPort::OneAndHalfStop,
-                                                  QSerialPort::TwoStop};
-    static const QSerialPort::Parity parities[] = {QSerialPort::NoParity, QSerialPort::OddParity,
-                                                   QSerialPort::EvenParity,
-                                                   QSerialPort::MarkParity,
-                                                   QSerialPort::SpaceParity};
+    static const QSerialPort::DataBits bits[]
+        = {QSerialPort::Data5, QSerialPort::Data6, QSerialPort::Data7, QSerialPort::Data8};
+    static const QSerialPort::StopBits stops[]
+        = {QSerialPort::OneStop, QSerialPort::OneAndHalfStop, QSerialPort::TwoStop};
+    static const QSerialPort::Parity parities[]
+        = {QSerialPort::NoParity, QSerialPort::OddParity, QSerialPort::EvenParity,
+           QSerialPort::MarkParity, QSerialPort::SpaceParity};
     // Devices refuse what they cannot do (a pseudo-terminal keeps 8 data bits); such results
     // are of no consequence here and are not errors of the port.
     m_port.setBaudRate(baudRateValue(m_baudRate));
     m_port.setDataBits(bits[m_dataBits]);
     m_port.setStopBits(stops[m_stopBits]);
     m_port.setParity(parities[m_parity]);
-    m_port.setFlowControl(m_hwFlow == HwFlowRtsCts   ? QSerialPort::HardwareControl
+    m_port.setFlowControl(m_hwFlow == HwFlowRtsCts        ? QSerialPort::HardwareControl
                               : m_swFlow == SwFlowXonXoff ? QSerialPort::SoftwareControl
                                                           : QSerialPort::NoFlowControl);
     m_port.clearError();

@@ -16,8 +16,19 @@ class SerialPortDriver : public QObject
 public:
     enum SerialPortNumber { PortCOM1, PortCOM2, PortCOM3, PortCOM4 };
     enum SerialBaudRate {
-        Baud110, Baud300, Baud600, Baud1200, Baud2400, Baud4800, Baud9600, Baud14400,
-        Baud19200, Baud38400, Baud56000, Baud57600, Baud115200
+        Baud110,
+        Baud300,
+        Baud600,
+        Baud1200,
+        Baud2400,
+        Baud4800,
+        Baud9600,
+        Baud14400,
+        Baud19200,
+        Baud38400,
+        Baud56000,
+        Baud57600,
+        Baud115200
     };
     enum SerialDataBits { Data5, Data6, Data7, Data8 };
     enum SerialStopBits { Stop1, Stop1Half, Stop2 };

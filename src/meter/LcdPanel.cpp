@@ -6,8 +6,8 @@
 #include "meter/Reading.h"
 
 #include <QEvent>
-#include <QLabel>
 #include <QHash>
+#include <QLabel>
 #include <QPainter>
 #include <QPixmap>
 #include <cstdint>
@@ -365,7 +365,8 @@ QWidget *makeElement(const ElementLayout &layout, QWidget *parent)
     }
     default:
         w = new LcdText(str(layout.caption), fontOf(layout.look), layout.look.alignment,
-                        layout.painted ? str(layout.painted) : QString(), layout.look.baseline, parent);
+                        layout.painted ? str(layout.painted) : QString(), layout.look.baseline,
+                        parent);
         break;
     }
     if (layout.opaque)

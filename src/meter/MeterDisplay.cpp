@@ -104,7 +104,7 @@ FrameDecoder::Result MeterDisplay::moveNeedle()
     AnalogDial &dial = *m_controls.KD1;
     dial.KDsetup(1);
     dial.KDrun(scale.needleOffset);
-    const DisplayValues::Scale current{m_state.scaleCode, scale, 0};
+    const DisplayValues::Scale current {m_state.scaleCode, scale, 0};
     if (FrameDecoder::Result failure
         = DisplayValues::needlePosition(m_state.reading, current, m_needlePosition))
         return failure;
@@ -114,8 +114,8 @@ FrameDecoder::Result MeterDisplay::moveNeedle()
 
 bool MeterDisplay::chartConditions() const
 {
-    return DisplayValues::chartConditions(m_state.reading, m_recorder.switches(),
-                                          m_state.counters, m_state.SampleCountdown);
+    return DisplayValues::chartConditions(m_state.reading, m_recorder.switches(), m_state.counters,
+                                          m_state.SampleCountdown);
 }
 
 FrameDecoder::Result MeterDisplay::appendToChart(bool charted)

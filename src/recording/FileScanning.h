@@ -91,7 +91,7 @@ private:
 
     void grow()
     {
-        std::vector<Slot> old(std::max<size_t>(64, 2 * m_slots.size()), Slot{});
+        std::vector<Slot> old(std::max<size_t>(64, 2 * m_slots.size()), Slot {});
         old.swap(m_slots);
         for (const Slot &s : old) {
             if (!s.length)

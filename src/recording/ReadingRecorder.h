@@ -65,7 +65,7 @@ private:
     Services &m_services;
     ChartControl &m_chart;
     ReadingTable m_table;
-    ReadingTableModel m_model{m_table};
+    ReadingTableModel m_model {m_table};
     bool m_unsaved = false;
     bool m_memoryFull = false;
 };

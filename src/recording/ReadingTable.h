@@ -67,7 +67,7 @@ private:
 
     struct Pool
     {
-        QVector<QString> texts{QString()};
+        QVector<QString> texts {QString()};
         QHash<QString, std::uint32_t> index;
         std::uint32_t intern(const QString &text);
     };

@@ -7,10 +7,9 @@
 
 namespace {
 
-const ReadingTable::Field columns[] = {ReadingTable::No,    ReadingTable::Time,
-                                       ReadingTable::DcAc,  ReadingTable::Value,
-                                       ReadingTable::Unit,  ReadingTable::Range,
-                                       ReadingTable::Auto};
+const ReadingTable::Field columns[]
+    = {ReadingTable::No,   ReadingTable::Time,  ReadingTable::DcAc, ReadingTable::Value,
+       ReadingTable::Unit, ReadingTable::Range, ReadingTable::Auto};
 
 } // namespace
 
@@ -54,8 +53,8 @@ QVariant ReadingTableModel::headerData(int section, Qt::Orientation orientation,
         return {};
     if (orientation == Qt::Vertical)
         return QString();
-    static const QStringList titles{u"No"_qs,   u"Time"_qs,  u"Function"_qs, u"Value"_qs,
-                                    u"Unit"_qs, u"Range"_qs, u"Auto/Manu"_qs};
+    static const QStringList titles {u"No"_qs,   u"Time"_qs,  u"Function"_qs, u"Value"_qs,
+                                     u"Unit"_qs, u"Range"_qs, u"Auto/Manu"_qs};
     return section >= 0 && section < titles.size() ? titles[section] : QVariant();
 }
 

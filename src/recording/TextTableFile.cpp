@@ -1,8 +1,8 @@
 #include "recording/FileScanning.h"
-#include "support/StrictInt.h"
 #include "recording/ReadingTable.h"
 #include "recording/SafeFileWriter.h"
 #include "recording/TableFiles.h"
+#include "support/StrictInt.h"
 
 #include <array>
 #include <charconv>
@@ -54,7 +54,7 @@ QString fromLocal8Bit(std::string_view bytes)
 
 // Bytes that end a part: TAB, CR and LF.
 constexpr std::array<bool, 256> partEnds = [] {
-    std::array<bool, 256> ends{};
+    std::array<bool, 256> ends {};
     ends['\t'] = ends['\r'] = ends['\n'] = true;
     return ends;
 }();

@@ -1,9 +1,9 @@
 #include "recording/FileScanning.h"
-#include "support/StrictInt.h"
 #include "recording/ReadingTable.h"
 #include "recording/SafeFileWriter.h"
 #include "recording/TableFiles.h"
 #include "recording/XmlScanner.h"
+#include "support/StrictInt.h"
 
 #include <algorithm>
 #include <charconv>

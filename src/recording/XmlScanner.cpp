@@ -45,7 +45,7 @@ std::optional<std::pair<char32_t, qsizetype>> nameEscape(QStringView text)
         bool ok = false;
         const uint code = text.mid(2, digits).toUInt(&ok, 16);
         if (ok && code <= 0x10FFFF)
-            return std::pair{char32_t(code), digits + 3};
+            return std::pair {char32_t(code), digits + 3};
     }
     return std::nullopt;
 }
@@ -226,7 +226,7 @@ Scanner::Kind Scanner::next()
 
 bool Scanner::skipContent()
 {
-    std::vector<Bytes> open{m_name};
+    std::vector<Bytes> open {m_name};
     while (!open.empty()) {
         switch (next()) {
         case Start:

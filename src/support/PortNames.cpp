@@ -45,7 +45,8 @@ bool PortNames::addOverrideOption(const QString &option, QString *error)
     const QRegularExpressionMatch m = form.match(option);
     if (!m.hasMatch()) {
         if (error)
-            *error = u"--com expects N=PATH with N from 1 to 4, for example --com 1=/dev/ttyUSB0; got \""_qs
+            *error
+                = u"--com expects N=PATH with N from 1 to 4, for example --com 1=/dev/ttyUSB0; got \""_qs
                 + option + u"\""_qs;
         return false;
     }
@@ -56,7 +57,8 @@ bool PortNames::addOverrideOption(const QString &option, QString *error)
 void PortNames::readEnvironment()
 {
     for (int n = 1; n <= 4; ++n) {
-        const QString value = qEnvironmentVariable(QByteArray("METERLINK_COM" + QByteArray::number(n)).constData());
+        const QString value
+            = qEnvironmentVariable(QByteArray("METERLINK_COM" + QByteArray::number(n)).constData());
         if (!value.isEmpty())
             setOverride(n, value);
     }

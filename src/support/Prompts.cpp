@@ -20,8 +20,7 @@ QString withDefaultExtension(const QString &chosen, const FileDialogOptions &opt
 {
     if (chosen.isEmpty() || options.defaultExtension.isEmpty())
         return chosen;
-    return QFileInfo(chosen).suffix().isEmpty() ? chosen + u'.' + options.defaultExtension
-                                                : chosen;
+    return QFileInfo(chosen).suffix().isEmpty() ? chosen + u'.' + options.defaultExtension : chosen;
 }
 
 } // namespace
@@ -61,14 +60,12 @@ QString QtPrompts::openFile(QWidget *parent, const FileDialogOptions &options)
 
 QString QtPrompts::saveFile(QWidget *parent, const FileDialogOptions &options)
 {
-    const QFileDialog::Options flags = options.confirmOverwrite
-        ? QFileDialog::Options()
-        : QFileDialog::DontConfirmOverwrite;
-    return withDefaultExtension(QFileDialog::getSaveFileName(parent, options.title,
-                                                             options.fileName,
-                                                             qtFilter(options.filter), nullptr,
-                                                             flags),
-                                options);
+    const QFileDialog::Options flags
+        = options.confirmOverwrite ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite;
+    return withDefaultExtension(
+        QFileDialog::getSaveFileName(parent, options.title, options.fileName,
+                                     qtFilter(options.filter), nullptr, flags),
+        options);
 }
 
 QString QtPrompts::savePicture(QWidget *parent, const FileDialogOptions &options)

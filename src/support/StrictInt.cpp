@@ -12,8 +12,7 @@ char16_t code(char c)
     return char16_t(static_cast<unsigned char>(c));
 }
 
-template<class Text>
-std::optional<qint32> strictToIntOf(const Text &text)
+template<class Text> std::optional<qint32> strictToIntOf(const Text &text)
 {
     const size_t size = size_t(text.size());
     size_t i = 0;

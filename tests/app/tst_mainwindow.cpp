@@ -1,6 +1,7 @@
 #include "app/ClickLabel.h"
 #include "app/ExitCommand.h"
 #include "links/SerialLink.h"
+#include "meter/BarGraph.h"
 #include "meter/MeterDisplay.h"
 #include "recording/ReadingRecorder.h"
 #include "support/TestWindow.h"
@@ -15,7 +16,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include "meter/BarGraph.h"
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -143,14 +143,17 @@ void TestMainWindow::hiddenControlsExist_data()
 {
     QTest::addColumn<QString>("name");
     for (const char *name :
-         {"IFFerrant", "Gostel", "Brimlow", "IFSennick", "BtCOM2", "BtCOM3", "BtCOM4", "BtCOM8",
-          "BTCon", "BtDiscon", "BtExit", "USBCon", "SetFeature", "ReadBtn", "ClearBtn",
-          "DevListBox", "HistoryListBox", "Memo1", "Memo2", "USBtxt", "USBtxt1", "usb_dll",
-          "updatedevice", "cmbDevice", "Memo3", "Panel2", "RecallCheck", "TimeH", "TimeM",
-          "TimeS", "TimeInt", "RecallDataTest", "Panel3", "Label11", "MinText", "MinTextU",
-          "Label12", "MaxText", "MaxTextU", "SetMaxB", "SetMinB", "Setmax", "SetMin", "KdFd",
-          "KdSx", "Print", "ComboBox1", "TbSx", "oltext", "conok", "d_t", "Shape1", "Shape2",
-          "Shape3"})
+         {"IFFerrant",  "Gostel",         "Brimlow",      "IFSennick", "BtCOM2",
+          "BtCOM3",     "BtCOM4",         "BtCOM8",       "BTCon",     "BtDiscon",
+          "BtExit",     "USBCon",         "SetFeature",   "ReadBtn",   "ClearBtn",
+          "DevListBox", "HistoryListBox", "Memo1",        "Memo2",     "USBtxt",
+          "USBtxt1",    "usb_dll",        "updatedevice", "cmbDevice", "Memo3",
+          "Panel2",     "RecallCheck",    "TimeH",        "TimeM",     "TimeS",
+          "TimeInt",    "RecallDataTest", "Panel3",       "Label11",   "MinText",
+          "MinTextU",   "Label12",        "MaxText",      "MaxTextU",  "SetMaxB",
+          "SetMinB",    "Setmax",         "SetMin",       "KdFd",      "KdSx",
+          "Print",      "ComboBox1",      "TbSx",         "oltext",    "conok",
+          "d_t",        "Shape1",         "Shape2",       "Shape3"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
@@ -212,9 +215,10 @@ void TestMainWindow::menuBar()
         if (a->isVisible())
             visible << a->text();
     }
-    QCOMPARE(all, (QStringList{u"ComSetup"_qs, u"Connect"_qs, QString(), u"Graphic"_qs,
-                               u"Record"_qs, QString(), u"Exit"_qs}));
-    QCOMPARE(visible, (QStringList{QString(), u"Record"_qs, QString()}));
+    QCOMPARE(all,
+             (QStringList {u"ComSetup"_qs, u"Connect"_qs, QString(), u"Graphic"_qs, u"Record"_qs,
+                           QString(), u"Exit"_qs}));
+    QCOMPARE(visible, (QStringList {QString(), u"Record"_qs, QString()}));
 
     auto *record = t.find<QMenu>(u"Record1"_qs);
     QStringList shown, ticked;
@@ -225,15 +229,17 @@ void TestMainWindow::menuBar()
         if (a->isChecked())
             ticked << a->text();
     }
-    QCOMPARE(shown, (QStringList{u"1000"_qs, u"5000"_qs, u"10000"_qs, u"50000"_qs, u"100000"_qs,
-                                 u"limitless"_qs}));
-    QCOMPARE(ticked, QStringList{u"10000"_qs});
+    QCOMPARE(shown,
+             (QStringList {u"1000"_qs, u"5000"_qs, u"10000"_qs, u"50000"_qs, u"100000"_qs,
+                           u"limitless"_qs}));
+    QCOMPARE(ticked, QStringList {u"10000"_qs});
 
     QStringList graphic;
     for (QAction *a : t.find<QMenu>(u"Graphic1"_qs)->actions())
         graphic << (a->isSeparator() ? u"-"_qs : a->text());
-    QCOMPARE(graphic, (QStringList{u"First"_qs, u"Previous"_qs, u"Next"_qs, u"Last"_qs, u"-"_qs,
-                                   u"New"_qs, u"Save"_qs, u"-"_qs, u"Fill"_qs}));
+    QCOMPARE(graphic,
+             (QStringList {u"First"_qs, u"Previous"_qs, u"Next"_qs, u"Last"_qs, u"-"_qs, u"New"_qs,
+                           u"Save"_qs, u"-"_qs, u"Fill"_qs}));
     QVERIFY(t.find<QAction>(u"Fill1"_qs)->isChecked());
     QVERIFY(t.find<QAction>(u"START1"_qs)->isChecked());
     QVERIFY(!t.find<QAction>(u"STOP1"_qs)->isEnabled());
@@ -267,8 +273,9 @@ void TestMainWindow::gridColumns()
     QStringList titles;
     for (int i = 0; i < grid->model()->columnCount(); ++i)
         titles << grid->model()->headerData(i, Qt::Horizontal).toString();
-    QCOMPARE(titles, (QStringList{u"No"_qs, u"Time"_qs, u"Function"_qs, u"Value"_qs, u"Unit"_qs,
-                                  u"Range"_qs, u"Auto/Manu"_qs}));
+    QCOMPARE(titles,
+             (QStringList {u"No"_qs, u"Time"_qs, u"Function"_qs, u"Value"_qs, u"Unit"_qs,
+                           u"Range"_qs, u"Auto/Manu"_qs}));
     const int widths[] = {39, 70, 43, 80, 50, 50};
     for (int i = 0; i < 6; ++i)
         QCOMPARE(grid->columnWidth(i), widths[i]);
@@ -281,8 +288,8 @@ void TestMainWindow::portPanelsCycle()
     t.ports = {u"/dev/ttyS0"_qs, u"/dev/ttyUSB0"_qs};
     t.window->show();
     QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
-    const QStringList panels{u"BtCOM1"_qs, u"BtCOM2"_qs, u"BtCOM3"_qs, u"BtCOM4"_qs};
-    const QStringList items{u"COM11"_qs, u"COM21"_qs, u"COM31"_qs, u"COM41"_qs};
+    const QStringList panels {u"BtCOM1"_qs, u"BtCOM2"_qs, u"BtCOM3"_qs, u"BtCOM4"_qs};
+    const QStringList items {u"COM11"_qs, u"COM21"_qs, u"COM31"_qs, u"COM41"_qs};
     for (int click = 1; click <= 4; ++click) {
         QWidget *front = nullptr;
         for (const QString &p : panels)
@@ -308,10 +315,10 @@ void TestMainWindow::recordLimitMenu()
     {
         const char16_t *item;
         qint32 limit;
-    } cases[] = {{u"N10001", 1000}, {u"N50001", 5000}, {u"limitess", 10000000},
+    } cases[] = {{u"N10001", 1000},   {u"N50001", 5000},     {u"limitess", 10000000},
                  {u"N500001", 50000}, {u"N1000001", 100000}, {u"N100001", 10000}};
-    const QStringList all{u"N10001"_qs, u"N50001"_qs, u"N100001"_qs,
-                          u"N500001"_qs, u"N1000001"_qs, u"limitess"_qs};
+    const QStringList all {u"N10001"_qs,  u"N50001"_qs,   u"N100001"_qs,
+                           u"N500001"_qs, u"N1000001"_qs, u"limitess"_qs};
     for (const auto &c : cases) {
         const QString name = QString::fromUtf16(c.item);
         t.find<QAction>(name)->trigger();
@@ -339,7 +346,7 @@ void TestMainWindow::exitAsksFirst()
     t.prompts.questionAnswers = {false};
     QTest::mouseClick(exit, Qt::LeftButton);
     QCOMPARE(t.prompts.texts(u"question"_qs),
-             QStringList{u"Are you ensure to exit the program\uFF1F"_qs});
+             QStringList {u"Are you ensure to exit the program\uFF1F"_qs});
     QCOMPARE(confirmed.count(), 0);
     QVERIFY(t.find<QTimer>(u"ConTimer"_qs)->isActive());
     QVERIFY(bridgePoll->isActive());
@@ -370,7 +377,7 @@ void TestMainWindow::titleBarCloseAsksOnlyForUnsavedRows()
     QVERIFY(!t.window->close());
     QVERIFY(t.window->isVisible());
     QCOMPARE(t.prompts.texts(u"question"_qs),
-             QStringList{u"Are you ensure to exit the program\uFF1F"_qs});
+             QStringList {u"Are you ensure to exit the program\uFF1F"_qs});
 
     // Saved (or emptied by New): nothing to lose, no question.
     t.window->recorder().markSaved();
@@ -416,7 +423,7 @@ void TestMainWindow::digitKeyFilter()
     QTest::keyClicks(e, u"a-"_qs);
     QCOMPARE(e->text(), u"1"_qs);
     QCOMPARE(t.prompts.texts(u"warningCancel"_qs),
-             (QStringList{u"Please input number 0-9"_qs, u"Please input number 0-9"_qs}));
+             (QStringList {u"Please input number 0-9"_qs, u"Please input number 0-9"_qs}));
     // Moving the cursor types nothing and is not refused.
     QTest::keyClick(e, Qt::Key_Left);
     QCOMPARE(t.prompts.shown.size(), 2);
@@ -426,8 +433,8 @@ void TestMainWindow::wheelOverChartIsSwallowed()
 {
     TestWindow t;
     auto *chart = t.find<QWidget>(u"Chtshow"_qs);
-    QWheelEvent wheel(QPointF(100, 100), QPointF(100, 100), QPoint(), QPoint(0, 120),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(QPointF(100, 100), QPointF(100, 100), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
     wheel.ignore();
     QApplication::sendEvent(chart, &wheel);
     QVERIFY(wheel.isAccepted());

@@ -32,7 +32,8 @@ void TestModelProfile::switchesChooseProfile_data()
     QTest::addColumn<int>("port");
 
     const QString brimlow = u"Brimlow/Carvane Interface Program Ver2.00"_qs;
-    QTest::newRow("Brimlow alone") << u"Brimlow"_qs << Handler::GostelData << brimlow << u"4"_qs << 1;
+    QTest::newRow("Brimlow alone")
+        << u"Brimlow"_qs << Handler::GostelData << brimlow << u"4"_qs << 1;
     QTest::newRow("Ferrant then Brimlow: Brimlow wins")
         << u"IFFerrant,Brimlow"_qs << Handler::GostelData << brimlow << u"4"_qs << 1;
     QTest::newRow("Sennick alone keeps code and port")
@@ -75,17 +76,17 @@ void TestModelProfile::profileRows_data()
     QTest::addColumn<QStringList>("texts"); // Setmax, SetMin, MinText, MaxText
     QTest::addColumn<int>("bar");
 
-    QTest::newRow("6") << u"6"_qs << DialScale{6000, 600, 60, 120}
-                       << QStringList{u"6000"_qs, u"-6000"_qs, u"6001"_qs, u"-6001"_qs} << 0;
-    QTest::newRow("4") << u"4"_qs << DialScale{4000, 400, 40, 80}
-                       << QStringList{u"4000"_qs, u"-4000"_qs, u"4001"_qs, u"-4001"_qs} << 0;
-    QTest::newRow("34") << u"34"_qs << DialScale{3400, 340, 34, 68}
-                        << QStringList{u"3400"_qs, u"-3400"_qs, u"3401"_qs, u"-3401"_qs} << 0;
-    QTest::newRow("2") << u"2"_qs << DialScale{20000, 200, 20, 40}
-                       << QStringList{u"20000"_qs, u"-20000"_qs, u"20001"_qs, u"-20001"_qs} << 20;
+    QTest::newRow("6") << u"6"_qs << DialScale {6000, 600, 60, 120}
+                       << QStringList {u"6000"_qs, u"-6000"_qs, u"6001"_qs, u"-6001"_qs} << 0;
+    QTest::newRow("4") << u"4"_qs << DialScale {4000, 400, 40, 80}
+                       << QStringList {u"4000"_qs, u"-4000"_qs, u"4001"_qs, u"-4001"_qs} << 0;
+    QTest::newRow("34") << u"34"_qs << DialScale {3400, 340, 34, 68}
+                        << QStringList {u"3400"_qs, u"-3400"_qs, u"3401"_qs, u"-3401"_qs} << 0;
+    QTest::newRow("2") << u"2"_qs << DialScale {20000, 200, 20, 40}
+                       << QStringList {u"20000"_qs, u"-20000"_qs, u"20001"_qs, u"-20001"_qs} << 20;
     QTest::newRow("22 names its tracker captions the other way round")
-        << u"22"_qs << DialScale{22000, 220, 22, 44}
-        << QStringList{u"22000"_qs, u"-22000"_qs, u"-22001"_qs, u"22001"_qs} << 22;
+        << u"22"_qs << DialScale {22000, 220, 22, 44}
+        << QStringList {u"22000"_qs, u"-22000"_qs, u"-22001"_qs, u"22001"_qs} << 22;
 }
 
 void TestModelProfile::profileRows()
@@ -98,7 +99,7 @@ void TestModelProfile::profileRows()
     const std::optional<ProfileRow> row = profileRow(code);
     QVERIFY(row);
     QVERIFY(row->dialScale == scale);
-    QCOMPARE((QStringList{row->setMaxText, row->setMinText, row->minText, row->maxText}), texts);
+    QCOMPARE((QStringList {row->setMaxText, row->setMinText, row->minText, row->maxText}), texts);
     QCOMPARE(row->barMaximum, bar);
 }
 
@@ -133,7 +134,7 @@ void TestModelProfile::processorSuffix()
 
 void TestModelProfile::captionOfThisBuild()
 {
-    const ModelProfile brimlow = selectProfile(ModelSwitches{});
+    const ModelProfile brimlow = selectProfile(ModelSwitches {});
     const QString caption = composeCaption(brimlow, ::processorSuffix());
     QVERIFY(caption == u"Brimlow/Carvane Interface Program Ver2.00(x86)"_qs
             || caption == u"Brimlow/Carvane Interface Program Ver2.00(x64)"_qs);

@@ -23,16 +23,16 @@ private Q_SLOTS:
 
 void TestSeams::portsOrderedAdaptersFirst()
 {
-    const QStringList present{u"/dev/ttyS1"_qs, u"/dev/ttyUSB10"_qs, u"/dev/pts/3"_qs,
-                              u"/dev/ttyACM0"_qs, u"/dev/ttyS0"_qs, u"/dev/ttyUSB2"_qs};
+    const QStringList present {u"/dev/ttyS1"_qs,   u"/dev/ttyUSB10"_qs, u"/dev/pts/3"_qs,
+                               u"/dev/ttyACM0"_qs, u"/dev/ttyS0"_qs,    u"/dev/ttyUSB2"_qs};
     QCOMPARE(PortNames::ordered(present),
-             (QStringList{u"/dev/ttyACM0"_qs, u"/dev/ttyUSB2"_qs, u"/dev/ttyUSB10"_qs,
-                          u"/dev/ttyS0"_qs, u"/dev/ttyS1"_qs, u"/dev/pts/3"_qs}));
+             (QStringList {u"/dev/ttyACM0"_qs, u"/dev/ttyUSB2"_qs, u"/dev/ttyUSB10"_qs,
+                           u"/dev/ttyS0"_qs, u"/dev/ttyS1"_qs, u"/dev/pts/3"_qs}));
 }
 
 void TestSeams::portNumbersMapToPresentPorts()
 {
-    QStringList present{u"/dev/ttyS0"_qs, u"/dev/ttyUSB0"_qs};
+    QStringList present {u"/dev/ttyS0"_qs, u"/dev/ttyUSB0"_qs};
     PortNames names([&] { return present; });
     QCOMPARE(names.devicePath(1), u"/dev/ttyUSB0"_qs);
     QCOMPARE(names.devicePath(2), u"/dev/ttyS0"_qs);
@@ -47,7 +47,7 @@ void TestSeams::overridesWin()
 {
     qputenv("METERLINK_COM2", "/dev/from-environment");
     qputenv("METERLINK_COM3", "/dev/env-three");
-    PortNames names([] { return QStringList{u"/dev/ttyUSB0"_qs}; });
+    PortNames names([] { return QStringList {u"/dev/ttyUSB0"_qs}; });
     names.readEnvironment();
     QVERIFY(names.addOverrideOption(u"3=/dev/pts/7"_qs, nullptr));
     qunsetenv("METERLINK_COM2");
@@ -87,17 +87,18 @@ void TestSeams::commandLine_data()
     QTest::addColumn<bool>("brimlow");
     QTest::addColumn<int>("overrides");
 
-    QTest::newRow("nothing") << QStringList{} << false << 0 << true << 0;
-    QTest::newRow("two ports") << QStringList{u"--com"_qs, u"1=/dev/pts/3"_qs,
-                                              u"--com=2=/dev/ttyUSB1"_qs}
+    QTest::newRow("nothing") << QStringList {} << false << 0 << true << 0;
+    QTest::newRow("two ports") << QStringList {u"--com"_qs, u"1=/dev/pts/3"_qs,
+                                               u"--com=2=/dev/ttyUSB1"_qs}
                                << false << 0 << true << 2;
-    QTest::newRow("model") << QStringList{u"--model"_qs, u"IFFerrant"_qs} << false << 0 << false
+    QTest::newRow("model") << QStringList {u"--model"_qs, u"IFFerrant"_qs} << false << 0 << false
                            << 0;
-    QTest::newRow("bad port") << QStringList{u"--com"_qs, u"9=/dev/x"_qs} << true << 2 << true << 0;
-    QTest::newRow("bad model") << QStringList{u"--model"_qs, u"x"_qs} << true << 2 << true << 0;
-    QTest::newRow("unknown option") << QStringList{u"--colour"_qs} << true << 2 << true << 0;
-    QTest::newRow("stray argument") << QStringList{u"file.xml"_qs} << true << 2 << true << 0;
-    QTest::newRow("help") << QStringList{u"--help"_qs} << true << 0 << true << 0;
+    QTest::newRow("bad port") << QStringList {u"--com"_qs, u"9=/dev/x"_qs} << true << 2 << true
+                              << 0;
+    QTest::newRow("bad model") << QStringList {u"--model"_qs, u"x"_qs} << true << 2 << true << 0;
+    QTest::newRow("unknown option") << QStringList {u"--colour"_qs} << true << 2 << true << 0;
+    QTest::newRow("stray argument") << QStringList {u"file.xml"_qs} << true << 2 << true << 0;
+    QTest::newRow("help") << QStringList {u"--help"_qs} << true << 0 << true << 0;
 }
 
 void TestSeams::commandLine()
@@ -108,7 +109,7 @@ void TestSeams::commandLine()
     QFETCH(bool, brimlow);
     QFETCH(int, overrides);
 
-    const CommandLine c = CommandLine::parse(QStringList{u"meterlink"_qs} + arguments);
+    const CommandLine c = CommandLine::parse(QStringList {u"meterlink"_qs} + arguments);
     QCOMPARE(c.exitNow, exitNow);
     QCOMPARE(c.exitCode, exitCode);
     if (exitNow) {

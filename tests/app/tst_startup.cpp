@@ -1,9 +1,9 @@
 #include "links/SerialLink.h"
+#include "meter/BarGraph.h"
 #include "support/TestWindow.h"
 
 #include <QLabel>
 #include <QLineEdit>
-#include "meter/BarGraph.h"
 #include <QTest>
 #include <QToolButton>
 
@@ -30,23 +30,23 @@ void TestStartUp::profileApplied_data()
     const QString suffix = processorSuffix();
     QTest::newRow("Brimlow alone")
         << u"Brimlow"_qs << u"Brimlow/Carvane Interface Program Ver2.00"_qs + suffix << u"4"_qs
-        << DialScale{4000, 400, 40, 80}
-        << QStringList{u"4000"_qs, u"-4000"_qs, u"4001"_qs, u"-4001"_qs} << 40 << 1;
+        << DialScale {4000, 400, 40, 80}
+        << QStringList {u"4000"_qs, u"-4000"_qs, u"4001"_qs, u"-4001"_qs} << 40 << 1;
     QTest::newRow("Ferrant alone")
         << u"IFFerrant"_qs << u"Ferrant Interface Program _Ver: 1.00"_qs + suffix << u"22"_qs
-        << DialScale{22000, 220, 22, 44}
-        << QStringList{u"22000"_qs, u"-22000"_qs, u"-22001"_qs, u"22001"_qs} << 22 << 4;
+        << DialScale {22000, 220, 22, 44}
+        << QStringList {u"22000"_qs, u"-22000"_qs, u"-22001"_qs, u"22001"_qs} << 22 << 4;
     QTest::newRow("Ferrant and Brimlow")
         << u"IFFerrant,Brimlow"_qs << u"Brimlow/Carvane Interface Program Ver2.00"_qs + suffix
-        << u"4"_qs << DialScale{4000, 400, 40, 80}
-        << QStringList{u"4000"_qs, u"-4000"_qs, u"4001"_qs, u"-4001"_qs} << 40 << 1;
+        << u"4"_qs << DialScale {4000, 400, 40, 80}
+        << QStringList {u"4000"_qs, u"-4000"_qs, u"4001"_qs, u"-4001"_qs} << 40 << 1;
     QTest::newRow("Sennick alone")
         << u"IFSennick"_qs << u"Lumisk Interface Program _Ver: 1.00"_qs + suffix << u"4"_qs
-        << DialScale{4000, 400, 40, 80}
-        << QStringList{u"4000"_qs, u"-4000"_qs, u"4001"_qs, u"-4001"_qs} << 40 << 4;
-    QTest::newRow("no switch")
-        << u"none"_qs << suffix << u"4"_qs << DialScale{4000, 400, 40, 80}
-        << QStringList{u"4000"_qs, u"-4000"_qs, u"4001"_qs, u"-4001"_qs} << 40 << 4;
+        << DialScale {4000, 400, 40, 80}
+        << QStringList {u"4000"_qs, u"-4000"_qs, u"4001"_qs, u"-4001"_qs} << 40 << 4;
+    QTest::newRow("no switch") << u"none"_qs << suffix << u"4"_qs << DialScale {4000, 400, 40, 80}
+                               << QStringList {u"4000"_qs, u"-4000"_qs, u"4001"_qs, u"-4001"_qs}
+                               << 40 << 4;
 }
 
 void TestStartUp::profileApplied()
@@ -64,10 +64,9 @@ void TestStartUp::profileApplied()
     QCOMPARE(w.windowTitle(), caption);
     QCOMPARE(w.state().scaleCode, scaleCode);
     QVERIFY(w.state().dialScale == scale);
-    QCOMPARE((QStringList{t.find<QLineEdit>(u"Setmax"_qs)->text(),
-                          t.find<QLineEdit>(u"SetMin"_qs)->text(),
-                          t.find<QLabel>(u"MinText"_qs)->text(),
-                          t.find<QLabel>(u"MaxText"_qs)->text()}),
+    QCOMPARE((QStringList {
+                 t.find<QLineEdit>(u"Setmax"_qs)->text(), t.find<QLineEdit>(u"SetMin"_qs)->text(),
+                 t.find<QLabel>(u"MinText"_qs)->text(), t.find<QLabel>(u"MaxText"_qs)->text()}),
              texts);
     QCOMPARE(t.find<BarGraph>(u"PBar2"_qs)->maximum(), barMaximum);
     QCOMPARE(w.serialLink().portNumber(), port);

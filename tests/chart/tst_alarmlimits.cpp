@@ -42,10 +42,7 @@ struct Window
         t.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
     }
-    void show(const QString &frame)
-    {
-        QVERIFY(!t.showFrame(frame));
-    }
+    void show(const QString &frame) { QVERIFY(!t.showFrame(frame)); }
     bool alarmShown() const { return t.find<QWidget>(u"oltext"_qs)->isVisible(); }
     QString text(const char16_t *name) const
     {
@@ -127,7 +124,7 @@ void TestAlarmLimits::badLimitTextKeepsTheLimit()
     QTest::keyClicks(edit, u"4-0"_qs); // the filter lets signs through anywhere
     QCOMPARE(edit->text(), u"12004-0"_qs);
     QTRY_COMPARE(w.t.prompts.texts(u"applicationError"_qs),
-                 QStringList{u"'12004-' is not a valid integer value"_qs});
+                 QStringList {u"'12004-' is not a valid integer value"_qs});
     QCOMPARE(w.t.window->state().limits.UpperLimit, 12004.0f); // the last text that converted
 }
 
@@ -154,8 +151,8 @@ void TestAlarmLimits::trackerRestartsPerUnit()
     QCOMPARE(w.text(u"MinTextU"), u"V"_qs);
 
     // In a new unit, readings 20, 12, 15, 9: the first only restarts.
-    for (const char16_t *frame : {u"A11000200000D", u"A11000120000D", u"A11000150000D",
-                                  u"A11000090000D"})
+    for (const char16_t *frame :
+         {u"A11000200000D", u"A11000120000D", u"A11000150000D", u"A11000090000D"})
         w.show(QString::fromUtf16(frame));
     QCOMPARE(w.text(u"MaxText"), u"0015"_qs);
     QCOMPARE(w.text(u"MinText"), u"0009"_qs);

@@ -50,10 +50,7 @@ struct Window
         QVERIFY(w);
         QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
     }
-    void show(const QString &frame)
-    {
-        QVERIFY(!t.showFrame(frame));
-    }
+    void show(const QString &frame) { QVERIFY(!t.showFrame(frame)); }
 };
 
 } // namespace
@@ -126,7 +123,8 @@ void TestChartCommands::pageSizeRefusals_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
     QTest::newRow("empty") << QString() << u"'' is not a valid integer value"_qs;
-    QTest::newRow("zero") << u"0"_qs << u"A chart page holds at least 1 point; the page size stays 100."_qs;
+    QTest::newRow("zero") << u"0"_qs
+                          << u"A chart page holds at least 1 point; the page size stays 100."_qs;
 }
 
 void TestChartCommands::pageSizeRefusals()
@@ -136,7 +134,7 @@ void TestChartCommands::pageSizeRefusals()
     Window w;
     auto *edit = w.t.find<QLineEdit>(u"Maxrecord"_qs);
     edit->setText(text);
-    QTRY_COMPARE_WITH_TIMEOUT(w.t.prompts.texts(u"applicationError"_qs), QStringList{message},
+    QTRY_COMPARE_WITH_TIMEOUT(w.t.prompts.texts(u"applicationError"_qs), QStringList {message},
                               5000);
     QVERIFY(!w.t.find<QTimer>(u"Timer2"_qs)->isActive());
     QCOMPARE(w.chart().PageSize(), 100);
@@ -198,19 +196,21 @@ void TestChartCommands::saveAsBitmap()
     const QString file = dir.filePath(u"chart.bmp"_qs);
 
     w.click(u"BtSave"); // cancelled: nothing happens
-    QCOMPARE(w.t.prompts.texts(u"savePicture"_qs), QStringList{u"Bitmaps (*.bmp)|*.bmp"_qs});
+    QCOMPARE(w.t.prompts.texts(u"savePicture"_qs), QStringList {u"Bitmaps (*.bmp)|*.bmp"_qs});
     QVERIFY(!QFile::exists(file));
 
     w.t.prompts.fileAnswers = {file};
     w.click(u"BtSave");
     QCOMPARE(w.t.prompts.fileDialogs.last().defaultExtension, u"bmp"_qs);
     QVERIFY(w.t.prompts.fileDialogs.last().confirmOverwrite);
-    QCOMPARE(w.t.prompts.texts(u"information"_qs), QStringList{u"Graphic has saved on "_qs + file});
+    QCOMPARE(w.t.prompts.texts(u"information"_qs),
+             QStringList {u"Graphic has saved on "_qs + file});
     QImageReader reader(file);
     QCOMPARE(reader.format(), QByteArray("bmp"));
     const QImage saved = reader.read();
     QCOMPARE(saved.size(), QSize(373, 353));
-    QCOMPARE(saved, w.t.find<QWidget>(u"Chtshow"_qs)->grab().toImage().convertToFormat(saved.format()));
+    QCOMPARE(saved,
+             w.t.find<QWidget>(u"Chtshow"_qs)->grab().toImage().convertToFormat(saved.format()));
 }
 
 void TestChartCommands::saveFailureIsReported()
@@ -219,7 +219,8 @@ void TestChartCommands::saveFailureIsReported()
     w.t.prompts.fileAnswers = {u"/nonexistent-folder/chart.bmp"_qs};
     w.click(u"BtSave");
     QTRY_COMPARE(w.t.prompts.texts(u"applicationError"_qs).size(), 1);
-    QVERIFY(w.t.prompts.texts(u"applicationError"_qs)[0].contains(u"/nonexistent-folder/chart.bmp"_qs));
+    QVERIFY(
+        w.t.prompts.texts(u"applicationError"_qs)[0].contains(u"/nonexistent-folder/chart.bmp"_qs));
     QVERIFY(w.t.prompts.texts(u"information"_qs).isEmpty());
 }
 
@@ -233,10 +234,9 @@ void TestChartCommands::readingsReachTheChart()
         int chartValue;
         int needle;
     } cases[] = {
-        {u"A00039990010D", 3999, 799},     {u"A00039990410D", -3999, 1},
-        {u"A00100000100D", 4000, 800},     {u"A00100000500D", -4000, 0},
-        {u"A11000250000D", 25, 1025},      {u"A11000250001D", 0, 0},
-        {u"A22100000100D", 1000, 2000},    {u"A00000000010D", 0, 400},
+        {u"A00039990010D", 3999, 799},  {u"A00039990410D", -3999, 1}, {u"A00100000100D", 4000, 800},
+        {u"A00100000500D", -4000, 0},   {u"A11000250000D", 25, 1025}, {u"A11000250001D", 0, 0},
+        {u"A22100000100D", 1000, 2000}, {u"A00000000010D", 0, 400},
     };
     qint64 points = w.chart().Chart().pointCount(0);
     for (const auto &c : cases) {

@@ -3,7 +3,6 @@
 
 #include <QRandomGenerator>
 #include <QTest>
-
 #include <cmath>
 #include <limits>
 
@@ -92,18 +91,18 @@ void TestChartControl::storedValues_data()
     QTest::addColumn<QList<double>>("values");
     QTest::addColumn<int>("repeat");
     QTest::addColumn<QList<double>>("expected");
-    const QList<double> counts{0, 3999, -3999, 22001, -22001, 32767, -32768};
+    const QList<double> counts {0, 3999, -3999, 22001, -22001, 32767, -32768};
     QTest::newRow("display counts") << counts << 1 << counts;
-    QTest::newRow("beyond 16 bits, fractions")
-        << QList<double>{1, 40000, -0.5, 1e10} << 1 << QList<double>{1, 40000, -0.5, double(1e10f)};
-    QTest::newRow("rounded to float") << QList<double>{0.1, 16777217} << 1
-                                      << QList<double>{double(0.1f), 16777216};
+    QTest::newRow("beyond 16 bits, fractions") << QList<double> {1, 40000, -0.5, 1e10} << 1
+                                               << QList<double> {1, 40000, -0.5, double(1e10f)};
+    QTest::newRow("rounded to float")
+        << QList<double> {0.1, 16777217} << 1 << QList<double> {double(0.1f), 16777216};
     // The fraction turns the second chunk wide half-way; the whole numbers before it must stay.
     QTest::newRow("wide in the middle of a chunk")
-        << QList<double>{7, -3} << ChartData::ChunkSize + ChartData::ChunkSize / 2
-        << QList<double>{7, -3};
-    QTest::newRow("infinity") << QList<double>{std::numeric_limits<double>::infinity(), 5} << 1
-                              << QList<double>{std::numeric_limits<double>::infinity(), 5};
+        << QList<double> {7, -3} << ChartData::ChunkSize + ChartData::ChunkSize / 2
+        << QList<double> {7, -3};
+    QTest::newRow("infinity") << QList<double> {std::numeric_limits<double>::infinity(), 5} << 1
+                              << QList<double> {std::numeric_limits<double>::infinity(), 5};
 }
 
 void TestChartControl::storedValues()
@@ -153,8 +152,8 @@ void TestChartControl::extentOfAnyRange()
     fillWave(d, 0, 3 * ChartData::ChunkSize + 100);
     // A wide chunk among narrow ones.
     for (qint64 i = 0; i < 3 * ChartData::ChunkSize + 100; ++i)
-        d.addPoint(1, i >= ChartData::ChunkSize && i < 2 * ChartData::ChunkSize ? wave(i) + 0.5
-                                                                               : wave(i));
+        d.addPoint(
+            1, i >= ChartData::ChunkSize && i < 2 * ChartData::ChunkSize ? wave(i) + 0.5 : wave(i));
     for (int s = 0; s < 2; ++s) {
         const ValueExtent expected = scan(d, s, first, end);
         const ValueExtent got = d.extent(s, first, end);
@@ -206,7 +205,7 @@ void TestChartControl::columnExtents()
     QFETCH(int, columns);
     ChartData d;
     fillWave(d, 0, 200000);
-    std::vector<ValueExtent> got(std::size_t(columns), ValueExtent{});
+    std::vector<ValueExtent> got(std::size_t(columns), ValueExtent {});
     d.columnExtents(0, from, to, got);
     const double width = (to - from) / columns;
     for (int c = 0; c < columns; ++c) {
@@ -285,7 +284,7 @@ void TestChartControl::scrollLimitCheck()
 
     QCOMPARE(d.scrollHorizontal(offset), moves);
     const double shift = moves ? offset : 0.0;
-    QCOMPARE(page(d), (Page{min + shift, max + shift}));
+    QCOMPARE(page(d), (Page {min + shift, max + shift}));
     QCOMPARE(changes, moves ? 1 : 0);
     QCOMPARE(d.isAxisAutomatic(Axis::Horizontal), !moves);
 }
@@ -342,7 +341,7 @@ void TestChartControl::creation()
         QCOMPARE(d.pointCount(s), 1);
         QCOMPARE(d.value(s, 0), 0.0);
     }
-    QCOMPARE(page(d), (Page{1, 100}));
+    QCOMPARE(page(d), (Page {1, 100}));
     QVERIFY(!d.isAxisAutomatic(Axis::Horizontal));
     QCOMPARE(c.CurrentPage(), 1);
     QCOMPARE(c.PageCount(), 1);
@@ -384,7 +383,7 @@ void TestChartControl::appendingFollowsTheNewestPage()
     QCOMPARE(c.CurrentPage(), expectedPage);
     QCOMPARE(c.PageCount(), expectedPage);
     QCOMPARE(c.PointCount(), appends + 1);
-    QCOMPARE(page(d), (Page{axisMin, axisMin + 99}));
+    QCOMPARE(page(d), (Page {axisMin, axisMin + 99}));
     for (int s = 0; s < d.seriesCount(); ++s) {
         QCOMPARE(d.pointCount(s), appends + 1);
         QCOMPARE(d.value(s, appends), appends * 1.5);
@@ -410,7 +409,7 @@ void TestChartControl::pagingWithOnePage()
     QCOMPARE(c.LastPage(), 1);
     QCOMPARE(c.FirstPage(), 1);
     QVERIFY(!c.Browsing());
-    QCOMPARE(page(d), (Page{1, 100}));
+    QCOMPARE(page(d), (Page {1, 100}));
 }
 
 void TestChartControl::browsing()
@@ -419,24 +418,24 @@ void TestChartControl::browsing()
     ChartControl c(d, 100);
     for (int i = 0; i < 250; ++i)
         c.AppendValue(i);
-    QCOMPARE(page(d), (Page{201, 300}));
+    QCOMPARE(page(d), (Page {201, 300}));
 
     QCOMPARE(c.PreviousPage(), 2);
     QVERIFY(c.Browsing());
-    QCOMPARE(page(d), (Page{101, 200}));
+    QCOMPARE(page(d), (Page {101, 200}));
     for (int i = 0; i < 200; ++i)
         QCOMPARE(c.AppendValue(i), 2);
     QCOMPARE(c.PageCount(), 5); // 451 points
     QCOMPARE(c.PointCount(), 451);
-    QCOMPARE(page(d), (Page{101, 200}));
+    QCOMPARE(page(d), (Page {101, 200}));
 
     QCOMPARE(c.LastPage(), 5);
     QVERIFY(!c.Browsing());
-    QCOMPARE(page(d), (Page{401, 500}));
+    QCOMPARE(page(d), (Page {401, 500}));
     for (int i = 0; i < 50; ++i)
         c.AppendValue(i);
     QCOMPARE(c.AppendValue(0), 6);
-    QCOMPARE(page(d), (Page{501, 600}));
+    QCOMPARE(page(d), (Page {501, 600}));
 }
 
 void TestChartControl::firstAndNextPage()
@@ -447,16 +446,16 @@ void TestChartControl::firstAndNextPage()
         c.AppendValue(i);
     QCOMPARE(c.FirstPage(), 1);
     QVERIFY(c.Browsing());
-    QCOMPARE(page(d), (Page{1, 100}));
+    QCOMPARE(page(d), (Page {1, 100}));
     QCOMPARE(c.FirstPage(), 1);
     QCOMPARE(c.NextPage(), 2);
     QCOMPARE(c.NextPage(), 3);
     QVERIFY(c.Browsing());
-    QCOMPARE(page(d), (Page{201, 300}));
+    QCOMPARE(page(d), (Page {201, 300}));
     QCOMPARE(c.NextPage(), 4); // reaching the last page resumes following
     QVERIFY(!c.Browsing());
     QCOMPARE(c.NextPage(), 4);
-    QCOMPARE(page(d), (Page{301, 400}));
+    QCOMPARE(page(d), (Page {301, 400}));
 }
 
 void TestChartControl::samePageSizeDoesNothing()
@@ -469,7 +468,7 @@ void TestChartControl::samePageSizeDoesNothing()
     c.SetPageSize(100);
     QCOMPARE(c.CurrentPage(), 1);
     QVERIFY(c.Browsing());
-    QCOMPARE(page(d), (Page{1, 100}));
+    QCOMPARE(page(d), (Page {1, 100}));
 }
 
 void TestChartControl::newPageSizeJumpsToTheLastPage_data()
@@ -508,7 +507,7 @@ void TestChartControl::newPageSizeJumpsToTheLastPage()
     QCOMPARE(c.PageCount(), pages);
     QCOMPARE(c.CurrentPage(), pages);
     QVERIFY(!c.Browsing());
-    QCOMPARE(page(d), (Page{axisMin, axisMin + pageSize - 1}));
+    QCOMPARE(page(d), (Page {axisMin, axisMin + pageSize - 1}));
 }
 
 void TestChartControl::pageSizeBelowOneIsIgnored()
@@ -521,12 +520,12 @@ void TestChartControl::pageSizeBelowOneIsIgnored()
         c.SetPageSize(p);
         QCOMPARE(c.PageSize(), 100);
         QCOMPARE(c.PageCount(), 2);
-        QCOMPARE(page(d), (Page{101, 200}));
+        QCOMPARE(page(d), (Page {101, 200}));
     }
     ChartData e;
     ChartControl zero(e, 0);
     QCOMPARE(zero.PageSize(), 1);
-    QCOMPARE(page(e), (Page{1, 1}));
+    QCOMPARE(page(e), (Page {1, 1}));
 }
 
 void TestChartControl::clearChart_data()
@@ -553,7 +552,7 @@ void TestChartControl::clearChart()
         c.PreviousPage();
 
     QCOMPARE(c.ClearChart(), 1);
-    QCOMPARE(page(d), (Page{1, 100}));
+    QCOMPARE(page(d), (Page {1, 100}));
     QVERIFY(!c.Browsing());
     QCOMPARE(c.PageCount(), oldPages);
     for (int s = 0; s < d.seriesCount(); ++s) {
@@ -611,7 +610,7 @@ void TestChartControl::leftMaxAndMin()
     QCOMPARE(c.LeftMin(), min);
     QCOMPARE(d.axisMaximum(Axis::Value), axisMax);
     QCOMPARE(d.axisMinimum(Axis::Value), axisMin);
-    QCOMPARE(page(d), (Page{1, 100}));
+    QCOMPARE(page(d), (Page {1, 100}));
 }
 
 QTEST_GUILESS_MAIN(TestChartControl)

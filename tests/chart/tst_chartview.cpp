@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QTest>
 #include <QWheelEvent>
-
 #include <cmath>
 #include <functional>
 
@@ -67,7 +66,7 @@ int countColour(const QImage &image, QRgb colour)
 struct Chart
 {
     ChartView view;
-    ChartControl control{view, 100};
+    ChartControl control {view, 100};
     explicit Chart(double leftMax = 100.0, double leftMin = -100.0)
     {
         view.resize(373, 353);
@@ -212,8 +211,8 @@ void TestChartView::wheelIsSwallowed()
     Chart c;
     for (int i = 0; i < 300; ++i)
         c.control.AppendValue(i);
-    QWheelEvent wheel(QPointF(200, 200), QPointF(200, 200), QPoint(), QPoint(0, -120),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(QPointF(200, 200), QPointF(200, 200), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
     wheel.ignore();
     QApplication::sendEvent(&c.view, &wheel);
     QVERIFY(wheel.isAccepted());

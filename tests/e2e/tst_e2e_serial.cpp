@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <sys/resource.h>
 
 class TestEndToEndSerial : public QObject
@@ -35,7 +34,7 @@ public:
     Simulator(const QString &link, const QStringList &arguments)
     {
         m_process.setProgram(QString::fromUtf8(METERSIM_PATH));
-        m_process.setArguments(QStringList{u"--link"_qs, link} + arguments);
+        m_process.setArguments(QStringList {u"--link"_qs, link} + arguments);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start();
     }
@@ -58,7 +57,6 @@ private:
     QProcess m_process;
 };
 
-
 double cpuSeconds()
 {
     rusage usage {};
@@ -78,22 +76,20 @@ void TestEndToEndSerial::liveReadings_data()
     QTest::addColumn<int>("bar");
 
     QTest::newRow("DC volts") << u"A00012340010D"_qs << u"1234"_qs
-                              << QStringList{u"LcdDc1"_qs, u"LcdV"_qs, u"LcdP1"_qs, u"LcdAuto"_qs,
-                                             u"dd4"_qs, u"LCDVV"_qs}
+                              << QStringList {u"LcdDc1"_qs,  u"LcdV"_qs, u"LcdP1"_qs,
+                                              u"LcdAuto"_qs, u"dd4"_qs,  u"LCDVV"_qs}
                               << u"DCV"_qs << 12;
-    QTest::newRow("AC volts, 400 V, negative") << u"A01203990410D"_qs << u"0399"_qs
-                                               << QStringList{u"LcdDc1"_qs, u"LcdFH"_qs,
-                                                              u"LcdP3"_qs, u"dd10"_qs}
-                                               << u"ACV"_qs << 3;
-    QTest::newRow("kilo-ohms, manual") << u"A20213570008D"_qs << u"1357"_qs
-                                       << QStringList{u"LCDohm"_qs, u"lcdkk"_qs, u"LcdManu"_qs,
-                                                      u"LcdP2"_qs}
-                                       << QString() << 13;
-    QTest::newRow("temperature") << u"A11000250000D"_qs << u"0025"_qs
-                                 << QStringList{u"LCDCS"_qs} << QString() << 1;
+    QTest::newRow("AC volts, 400 V, negative")
+        << u"A01203990410D"_qs << u"0399"_qs
+        << QStringList {u"LcdDc1"_qs, u"LcdFH"_qs, u"LcdP3"_qs, u"dd10"_qs} << u"ACV"_qs << 3;
+    QTest::newRow("kilo-ohms, manual")
+        << u"A20213570008D"_qs << u"1357"_qs
+        << QStringList {u"LCDohm"_qs, u"lcdkk"_qs, u"LcdManu"_qs, u"LcdP2"_qs} << QString() << 13;
+    QTest::newRow("temperature") << u"A11000250000D"_qs << u"0025"_qs << QStringList {u"LCDCS"_qs}
+                                 << QString() << 1;
     QTest::newRow("overload") << u"A00100000110D"_qs << u"  0@  "_qs
-                              << QStringList{u"LcdV"_qs, u"LcdP2"_qs} << u"DCV"_qs << 40;
-    QTest::newRow("open input") << u"A11000000001D"_qs << u"open"_qs << QStringList{u"LCDCS"_qs}
+                              << QStringList {u"LcdV"_qs, u"LcdP2"_qs} << u"DCV"_qs << 40;
+    QTest::newRow("open input") << u"A11000000001D"_qs << u"open"_qs << QStringList {u"LCDCS"_qs}
                                 << QString() << 0;
 }
 
@@ -132,8 +128,8 @@ void TestEndToEndSerial::simulatorDiesAndComesBack()
 {
     QTemporaryDir dir;
     const QString link = dir.filePath(u"meter"_qs);
-    auto sim = std::make_unique<Simulator>(link, QStringList{u"--script"_qs, u"dcv"_qs,
-                                                             u"--rate"_qs, u"10"_qs});
+    auto sim = std::make_unique<Simulator>(
+        link, QStringList {u"--script"_qs, u"dcv"_qs, u"--rate"_qs, u"10"_qs});
     QVERIFY(sim->ready(link));
 
     TestWindow t;
@@ -166,8 +162,8 @@ void TestEndToEndSerial::simulatorDiesAndComesBack()
     const int framesBefore = display.framesShown();
 
     // Back again: readings resume without a click.
-    sim = std::make_unique<Simulator>(link, QStringList{u"--script"_qs, u"dcv"_qs, u"--rate"_qs,
-                                                        u"10"_qs});
+    sim = std::make_unique<Simulator>(
+        link, QStringList {u"--script"_qs, u"dcv"_qs, u"--rate"_qs, u"10"_qs});
     QVERIFY(sim->ready(link));
     QVERIFY(QTest::qWaitFor([&] { return display.framesShown() >= framesBefore + 3; }, 10000));
     QVERIFY(visible(t, u"conok"_qs));

@@ -1,5 +1,4 @@
 #include "links/FrameAssembler.h"
-
 #include "support/MeterBytes.h"
 
 #include <QTest>
@@ -38,29 +37,27 @@ void TestFrameAssembler::assembly_data()
     QTest::addColumn<QString>("left"); // accumulator afterwards
 
     const QByteArray one = "\n" + reading("00012340010").chopped(1); // LF first, no trailing LF
-    QTest::newRow("LF, eleven bytes, CR") << QList<QByteArray>{one}
-                                           << QStringList{u"A00012340010D"_qs} << QString();
-    QTest::newRow("split after the LF")
-        << QList<QByteArray>{one.left(1), one.mid(1)} << QStringList{u"A00012340010D"_qs}
-        << QString();
-    QTest::newRow("split before the CR")
-        << QList<QByteArray>{one.chopped(1), one.right(1)} << QStringList{u"A00012340010D"_qs}
-        << QString();
+    QTest::newRow("LF, eleven bytes, CR")
+        << QList<QByteArray> {one} << QStringList {u"A00012340010D"_qs} << QString();
+    QTest::newRow("split after the LF") << QList<QByteArray> {one.left(1), one.mid(1)}
+                                        << QStringList {u"A00012340010D"_qs} << QString();
+    QTest::newRow("split before the CR") << QList<QByteArray> {one.chopped(1), one.right(1)}
+                                         << QStringList {u"A00012340010D"_qs} << QString();
     QTest::newRow("two readings in one read")
-        << QList<QByteArray>{"\n" + reading("00012340010") + reading("20100990010")}
-        << QStringList{u"A00012340010D"_qs, u"A20100990010D"_qs} << u"A"_qs;
-    QTest::newRow("lone CR") << QList<QByteArray>{QByteArray("\r")} << QStringList{u"D"_qs}
+        << QList<QByteArray> {"\n" + reading("00012340010") + reading("20100990010")}
+        << QStringList {u"A00012340010D"_qs, u"A20100990010D"_qs} << u"A"_qs;
+    QTest::newRow("lone CR") << QList<QByteArray> {QByteArray("\r")} << QStringList {u"D"_qs}
                              << QString();
     QByteArray long25(25, '\x35');
     QTest::newRow("25 bytes then CR")
-        << QList<QByteArray>{long25 + "\r"} << QStringList{QString(21, u'5')} << QString();
-    QTest::newRow("0x8D is no carriage return")
-        << QList<QByteArray>{QByteArray("\n12\x8D" "45")} << QStringList{} << u"A12D45"_qs;
-    QTest::newRow("high halves are ignored")
-        << QList<QByteArray>{QByteArray("\x0A\xF1\x72\x0D")} << QStringList{u"A12D"_qs}
-        << QString();
+        << QList<QByteArray> {long25 + "\r"} << QStringList {QString(21, u'5')} << QString();
+    QTest::newRow("0x8D is no carriage return") << QList<QByteArray> {QByteArray("\n12\x8D"
+                                                                                 "45")}
+                                                << QStringList {} << u"A12D45"_qs;
+    QTest::newRow("high halves are ignored") << QList<QByteArray> {QByteArray("\x0A\xF1\x72\x0D")}
+                                             << QStringList {u"A12D"_qs} << QString();
     QTest::newRow("no CR never ends a frame")
-        << QList<QByteArray>{QByteArray("\n0001"), QByteArray("2340010")} << QStringList{}
+        << QList<QByteArray> {QByteArray("\n0001"), QByteArray("2340010")} << QStringList {}
         << u"A00012340010"_qs;
 }
 
@@ -77,7 +74,8 @@ void TestFrameAssembler::assembly()
 void TestFrameAssembler::everySplitGivesTheSameFrames()
 {
     const QByteArray stream = "\x35\x36\r\n" + reading("00012340010") + reading("81000002001")
-        + reading("4003999" "0010");
+        + reading("4003999"
+                  "0010");
     FrameAssembler whole;
     const QStringList expected = assemble(whole, {stream});
     QCOMPARE(expected.size(), 4);
@@ -103,7 +101,7 @@ void TestFrameAssembler::failedFrameStillEndsItsFrame()
         seen << frame;
         QVERIFY(a.accumulator().isEmpty());
     });
-    QCOMPARE(seen, (QStringList{u"AAAAAAAAAAAAD"_qs, u"A00012340010D"_qs}));
+    QCOMPARE(seen, (QStringList {u"AAAAAAAAAAAAD"_qs, u"A00012340010D"_qs}));
     QVERIFY(FrameAssembler::plausible(seen[1]));
     QVERIFY(!FrameAssembler::plausible(u"D"_qs));
     QVERIFY(!FrameAssembler::plausible(u"A0001234001D"_qs));

@@ -1,4 +1,5 @@
 #include "links/SerialLink.h"
+#include "meter/BarGraph.h"
 #include "meter/MeterDisplay.h"
 #include "support/ErrorReport.h"
 #include "support/MeterBytes.h"
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
-#include "meter/BarGraph.h"
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,7 +38,6 @@ QByteArray reading(const char *nibbles)
 {
     return meterReading(nibbles);
 }
-
 
 } // namespace
 
@@ -104,16 +103,15 @@ void TestSerialLink::readingsReachTheDisplay_data()
     QTest::addColumn<QString>("valueText");
 
     // The stream starts mid-reading: the first, partial frame is dropped.
-    QTest::newRow("DC volts") << QByteArray("340010\r\n") + reading("00012340010")
-                              << u"1234"_qs << 12 << 40 << u"1.234"_qs;
-    QTest::newRow("ohms, overload") << reading("20100000100") << u"  0@  "_qs << 40 << 40
-                                    << u"0.@"_qs;
-    QTest::newRow("temperature") << reading("11000250001") + reading("11000250000")
-                                 << u"0025"_qs << 1 << 10 << u"0025"_qs;
+    QTest::newRow("DC volts") << QByteArray("340010\r\n") + reading("00012340010") << u"1234"_qs
+                              << 12 << 40 << u"1.234"_qs;
+    QTest::newRow("ohms, overload")
+        << reading("20100000100") << u"  0@  "_qs << 40 << 40 << u"0.@"_qs;
+    QTest::newRow("temperature") << reading("11000250001") + reading("11000250000") << u"0025"_qs
+                                 << 1 << 10 << u"0025"_qs;
     QTest::newRow("capacitance") << reading("22112340000") << u"1234"_qs << 12 << 100
                                  << u"123.4"_qs;
-    QTest::newRow("open input") << reading("11000000001") << u"open"_qs << 0 << 10
-                                << QString();
+    QTest::newRow("open input") << reading("11000000001") << u"open"_qs << 0 << 10 << QString();
 }
 
 void TestSerialLink::readingsReachTheDisplay()
@@ -231,7 +229,7 @@ void TestSerialLink::conversionFailureIsReportedOnceAndTheNextFrameDecodes()
     };
     link.GostelData(nullptr, bad.constData(), int(bad.size()));
     QTRY_COMPARE(t.prompts.texts(u"applicationError"_qs),
-                 QStringList{u"'A' is not a valid integer value"_qs});
+                 QStringList {u"'A' is not a valid integer value"_qs});
     QTest::qWait(50);
     QCOMPARE(t.prompts.shown.size(), 1);
     QCOMPARE(t.window->errorReport().suppressed(), 3);

@@ -186,11 +186,11 @@ void TestSerialPortDriver::openFailures_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<SerialPortDriver::OpenFailure>("failure");
     QTest::addColumn<QString>("mentions");
-    QTest::newRow("missing device") << u"/dev/ttyMeterLinkMissing"_qs
-                                    << SerialPortDriver::OpenFailure::NotFound
-                                    << u"/dev/ttyMeterLinkMissing"_qs;
-    QTest::newRow("no port for the number") << QString() << SerialPortDriver::OpenFailure::NoDevice
-                                            << u"--com"_qs;
+    QTest::newRow("missing device")
+        << u"/dev/ttyMeterLinkMissing"_qs << SerialPortDriver::OpenFailure::NotFound
+        << u"/dev/ttyMeterLinkMissing"_qs;
+    QTest::newRow("no port for the number")
+        << QString() << SerialPortDriver::OpenFailure::NoDevice << u"--com"_qs;
 }
 
 void TestSerialPortDriver::openFailures()
@@ -205,7 +205,8 @@ void TestSerialPortDriver::openFailures()
     QVERIFY(!driver.OpenPort());
     QVERIFY(!driver.IsOpen());
     QCOMPARE(driver.lastOpenFailure(), failure);
-    QVERIFY2(driver.lastOpenFailureText().contains(mentions), qPrintable(driver.lastOpenFailureText()));
+    QVERIFY2(driver.lastOpenFailureText().contains(mentions),
+             qPrintable(driver.lastOpenFailureText()));
     QVERIFY(driver.lastOpenFailureText().startsWith(u"COM 2"_qs));
     driver.Poll();
     QCOMPARE(driver.pollCount(), 0);

@@ -1,9 +1,9 @@
+#include "meter/BarGraph.h"
 #include "meter/LcdPanel.h"
 #include "meter/MeterDisplay.h"
 #include "support/TestWindow.h"
 
 #include <QLabel>
-#include "meter/BarGraph.h"
 #include <QTest>
 
 // The per-frame sequence in the real window: what each frame leaves on the panel, the scale and
@@ -26,10 +26,7 @@ namespace {
 struct Shown
 {
     TestWindow t;
-    FrameDecoder::Result show(const QString &frame)
-    {
-        return t.showFrame(frame);
-    }
+    FrameDecoder::Result show(const QString &frame) { return t.showFrame(frame); }
     QString digits() const
     {
         QString text;
@@ -54,28 +51,28 @@ void TestMeterDisplay::scaleAndBar_data()
     QTest::addColumn<int>("bar");
     QTest::addColumn<float>("numericValue");
 
-    const DialScale four{4000, 400, 40, 80};
-    const DialScale thousand{1000, 1000, 100, 200};
+    const DialScale four {4000, 400, 40, 80};
+    const DialScale thousand {1000, 1000, 100, 200};
     QTest::newRow("volts 1.234") << u"A00012340010D"_qs << u"4"_qs << four << 40 << 12 << 1234.f;
-    QTest::newRow("0.005 lights one segment") << u"A00000050010D"_qs << u"4"_qs << four << 40
-                                              << 1 << 5.f;
+    QTest::newRow("0.005 lights one segment")
+        << u"A00000050010D"_qs << u"4"_qs << four << 40 << 1 << 5.f;
     QTest::newRow("39.99") << u"A00139990010D"_qs << u"4"_qs << four << 40 << 39 << 3999.f;
     QTest::newRow("negative: the bar ignores the sign")
         << u"A00012340410D"_qs << u"4"_qs << four << 40 << 12 << -1234.f;
-    QTest::newRow("overload fills the bar") << u"A00100000100D"_qs << u"4"_qs << four << 40 << 40
-                                            << 4001.f;
+    QTest::newRow("overload fills the bar")
+        << u"A00100000100D"_qs << u"4"_qs << four << 40 << 40 << 4001.f;
     QTest::newRow("negative overload fills it too")
         << u"A00100000500D"_qs << u"4"_qs << four << 40 << 40 << -4001.f;
-    QTest::newRow("temperature 25") << u"A11000250000D"_qs << u"13"_qs << thousand << 10 << 1
-                                    << 25.f;
-    QTest::newRow("temperature open") << u"A11000250001D"_qs << u"13"_qs << thousand << 10 << 0
-                                      << 0.f;
+    QTest::newRow("temperature 25")
+        << u"A11000250000D"_qs << u"13"_qs << thousand << 10 << 1 << 25.f;
+    QTest::newRow("temperature open")
+        << u"A11000250001D"_qs << u"13"_qs << thousand << 10 << 0 << 0.f;
     QTest::newRow("capacitance overload: scale of 1000")
         << u"A22400000100D"_qs << u"10"_qs << thousand << 100 << 100 << 1001.f;
-    QTest::newRow("capacitance microfarads") << u"A22302500000D"_qs << u"10"_qs << thousand
-                                             << 100 << 2 << 250.f;
-    QTest::newRow("fahrenheit overload") << u"A12000000100D"_qs << u"13"_qs << thousand << 10
-                                         << 100 << 1001.f;
+    QTest::newRow("capacitance microfarads")
+        << u"A22302500000D"_qs << u"10"_qs << thousand << 100 << 2 << 250.f;
+    QTest::newRow("fahrenheit overload")
+        << u"A12000000100D"_qs << u"13"_qs << thousand << 10 << 100 << 1001.f;
     QTest::newRow("open volts") << u"A00000000001D"_qs << u"4"_qs << four << 40 << 0 << 0.f;
 }
 
@@ -144,11 +141,9 @@ void TestMeterDisplay::failureLeavesWhatEarlierStepsSet_data()
     QTest::addColumn<QString>("digits");
 
     QTest::newRow("not hexadecimal: nothing happens to the panel")
-        << u"A000123400G0D"_qs << u"'G' is not a valid integer value"_qs << true
-        << u"1|2|3|4|"_qs;
+        << u"A000123400G0D"_qs << u"'G' is not a valid integer value"_qs << true << u"1|2|3|4|"_qs;
     QTest::newRow("function code A: blanked panel with the previous digits")
-        << u"AA0056780010D"_qs << u"'A' is not a valid integer value"_qs << false
-        << u"1|2|3|4|"_qs;
+        << u"AA0056780010D"_qs << u"'A' is not a valid integer value"_qs << false << u"1|2|3|4|"_qs;
     QTest::newRow("digits that are no number: panel rebuilt, bar untouched")
         << u"A00056B80010D"_qs << u"'56B8' is not a valid integer value"_qs << true
         << u"5|6|B|8|"_qs;
@@ -179,13 +174,12 @@ void TestMeterDisplay::panelIsRebuiltEveryFrame()
 {
     Shown s;
     QVERIFY(!s.show(u"A20500120EE8D"_qs)); // 4 M ohms, every flag
-    for (const char16_t *name : {u"LCDohm", u"LCDMM", u"LcdManu", u"LCDHold", u"LCDBATT",
-                                 u"LcdFH", u"WEI", u"Labmax", u"Labmin", u"LcdP2"})
+    for (const char16_t *name : {u"LCDohm", u"LCDMM", u"LcdManu", u"LCDHold", u"LCDBATT", u"LcdFH",
+                                 u"WEI", u"Labmax", u"Labmin", u"LcdP2"})
         QVERIFY2(s.visible(name), qPrintable(QString::fromUtf16(name)));
     QVERIFY(!s.show(u"A00012340000D"_qs)); // plain volts, 4 V range
-    for (const char16_t *name : {u"LCDohm", u"LCDMM", u"LcdManu", u"LCDHold", u"LCDBATT",
-                                 u"LcdFH", u"WEI", u"Labmax", u"Labmin", u"LcdP2", u"LcdAuto",
-                                 u"LcdManu"})
+    for (const char16_t *name : {u"LCDohm", u"LCDMM", u"LcdManu", u"LCDHold", u"LCDBATT", u"LcdFH",
+                                 u"WEI", u"Labmax", u"Labmin", u"LcdP2", u"LcdAuto", u"LcdManu"})
         QVERIFY2(!s.visible(name), qPrintable(QString::fromUtf16(name)));
     QVERIFY(s.visible(u"LcdV"));
     QVERIFY(s.visible(u"LcdP1"));

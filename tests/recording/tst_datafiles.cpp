@@ -143,7 +143,7 @@ public:
     {
         getrlimit(RLIMIT_FSIZE, &m_old);
         m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limited{bytes, m_old.rlim_max};
+        const rlimit limited {bytes, m_old.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limited);
     }
     ~FileSizeLimit()
@@ -153,7 +153,7 @@ public:
     }
 
 private:
-    rlimit m_old{};
+    rlimit m_old {};
     void (*m_oldHandler)(int) = nullptr;
 };
 
@@ -219,21 +219,21 @@ void TestDataFiles::textLines_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("rows"); // "No|Time" of each row loaded
-    const QStringList ab{u"1|a"_qs, u"2|b"_qs};
+    const QStringList ab {u"1|a"_qs, u"2|b"_qs};
     QTest::newRow("CR LF") << QByteArray("H\r\n1\ta\r\n2\tb\r\n") << ab;
     QTest::newRow("LF") << QByteArray("H\n1\ta\n2\tb\n") << ab;
     QTest::newRow("CR") << QByteArray("H\r1\ta\r2\tb\r") << ab;
     QTest::newRow("mixed") << QByteArray("H\n1\ta\r2\tb\r\n") << ab;
     QTest::newRow("last line unended") << QByteArray("H\r\n1\ta\r\n2\tb") << ab;
     QTest::newRow("empty line inside")
-        << QByteArray("H\r\n1\ta\r\n\r\n2\tb\r\n") << QStringList{u"1|a"_qs, u"|"_qs, u"2|b"_qs};
+        << QByteArray("H\r\n1\ta\r\n\r\n2\tb\r\n") << QStringList {u"1|a"_qs, u"|"_qs, u"2|b"_qs};
     QTest::newRow("LF CR ends two lines")
-        << QByteArray("H\r\n1\ta\n\r2\tb") << QStringList{u"1|a"_qs, u"|"_qs, u"2|b"_qs};
-    QTest::newRow("header only") << QByteArray("No\tTime\r\n") << QStringList{};
-    QTest::newRow("header unended") << QByteArray("No\tTime") << QStringList{};
+        << QByteArray("H\r\n1\ta\n\r2\tb") << QStringList {u"1|a"_qs, u"|"_qs, u"2|b"_qs};
+    QTest::newRow("header only") << QByteArray("No\tTime\r\n") << QStringList {};
+    QTest::newRow("header unended") << QByteArray("No\tTime") << QStringList {};
     QTest::newRow("first line is dropped whatever it holds")
-        << QByteArray("1\tdropped\r\n2\tkept\r\n") << QStringList{u"2|kept"_qs};
-    QTest::newRow("empty first line") << QByteArray("\r\n1\ta\r\n") << QStringList{u"1|a"_qs};
+        << QByteArray("1\tdropped\r\n2\tkept\r\n") << QStringList {u"2|kept"_qs};
+    QTest::newRow("empty first line") << QByteArray("\r\n1\ta\r\n") << QStringList {u"1|a"_qs};
 }
 
 void TestDataFiles::textLines()
@@ -402,7 +402,7 @@ void TestDataFiles::otherWritersPacketsLoad()
     QVERIFY2(TableFiles::loadXml(t, QStringLiteral(FIXTURE_DIR "/") + fixture, &error),
              qPrintable(error));
     QCOMPARE(joinedRows(t),
-             (QStringList{u"1|12:00:01|DCV|1.234|V|4 V|Auto|1234"_qs,
+             (QStringList {u"1|12:00:01|DCV|1.234|V|4 V|Auto|1234"_qs,
                            u"2|12:00:02|A&B<C>\"D'|-0@|K *|40 k *|Manu|-4001"_qs,
                            u"3|12:00:03||open|#|||0"_qs}));
 }
@@ -411,7 +411,7 @@ void TestDataFiles::tolerantPackets_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("rows");
-    const QStringList one{u"1|t|DCV|v||||5"_qs};
+    const QStringList one {u"1|t|DCV|v||||5"_qs};
     const QByteArray row = "<ROW No=\"1\" Time=\"t\" DC/AC=\"DCV\" Value=\"v\" Nval=\"5\"/>";
     QTest::newRow("plain") << packet(allFields, row) << one;
     QTest::newRow("no declaration, white space inside tags")
@@ -429,7 +429,7 @@ void TestDataFiles::tolerantPackets_data()
         << packet("<FIELD attrname=\"NO\" fieldtype=\"i4\"/><FIELD attrname=\"dc_x002f_ac\"/>"
                   "<FIELD attrname=\"value\"/><FIELD attrname=\"N_x0076_al\" fieldtype=\"i4\"/>",
                   "<ROW NO=\"1\" dc_x002f_ac=\"DCV\" value=\"v\" N_x0076_al=\"5\"/>")
-        << QStringList{u"1||DCV|v||||5"_qs};
+        << QStringList {u"1||DCV|v||||5"_qs};
     QTest::newRow("extra attributes, PARAM children, end tags")
         << QByteArray("<DATAPACKET><METADATA><FIELDS>"
                       "<FIELD attrname=\"No\" fieldname=\"No\" fieldtype=\"i4\"><PARAM a=\"b\"/>"
@@ -438,23 +438,23 @@ void TestDataFiles::tolerantPackets_data()
                       "<PARAMS CHANGE_LOG=\"1 0 4\"><X><Y/></X></PARAMS></METADATA><ROWDATA>"
                       "<ROW RowState=\"4\" Other=\"o\" Time=\"t\" No=\"1\"></ROW>"
                       "</ROWDATA></DATAPACKET>")
-        << QStringList{u"1|t||||||"_qs};
+        << QStringList {u"1|t||||||"_qs};
     QTest::newRow("fields not listed stay empty")
         << packet("<FIELD attrname=\"No\" fieldtype=\"i4\"/><FIELD attrname=\"Value\"/>",
                   "<ROW No=\"1\" Value=\"v\"/><ROW No=\"2\"/>")
-        << QStringList{u"1|||v||||"_qs, u"2|||||||"_qs};
+        << QStringList {u"1|||v||||"_qs, u"2|||||||"_qs};
     QTest::newRow("references and white space in values")
         << packet(allFields,
                   "<ROW Value=\"&#65;&#x42;&apos;&#xB5;\" Unit=\"a\tb\r\nc\" Range=\"&#9;\"/>")
-        << QStringList{u"|||AB'\u00B5|a b c|\t||"_qs};
+        << QStringList {u"|||AB'\u00B5|a b c|\t||"_qs};
     QTest::newRow("texts cut at 20, UTF-8")
         << packet(allFields, "<ROW Value=\"123456789012345678901234\" Unit=\"\xCE\xA9\"/>")
-        << QStringList{u"|||12345678901234567890|\u03A9|||"_qs};
+        << QStringList {u"|||12345678901234567890|\u03A9|||"_qs};
     QTest::newRow("empty number attribute")
-        << packet(allFields, "<ROW No=\"\" Nval=\"-3\"/>") << QStringList{u"|||||||-3"_qs};
+        << packet(allFields, "<ROW No=\"\" Nval=\"-3\"/>") << QStringList {u"|||||||-3"_qs};
     QTest::newRow("no rows") << QByteArray(
         "<DATAPACKET><METADATA><FIELDS/></METADATA><ROWDATA/></DATAPACKET>")
-                             << QStringList{};
+                             << QStringList {};
 }
 
 void TestDataFiles::tolerantPackets()
@@ -539,7 +539,7 @@ void TestDataFiles::saveFailures()
     QVERIFY(!saved);
     QVERIFY2(error.contains(file), qPrintable(error));
     QCOMPARE(QDir(path(u"folder"_qs)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-             QStringList{});
+             QStringList {});
 }
 
 void TestDataFiles::failedSaveKeepsTheEarlierFile_data()
@@ -565,7 +565,7 @@ void TestDataFiles::failedSaveKeepsTheEarlierFile()
     }
     QVERIFY(!error.isEmpty());
     QCOMPARE(readFile(path(name)), earlier);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{name}); // nothing left over
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList {name}); // nothing left over
     QVERIFY(TableFiles::save(large, path(name)));
     ReadingTable loaded;
     QVERIFY(TableFiles::load(loaded, path(name)));

@@ -95,7 +95,7 @@ void TestDataFilesWindow::saveWritesTheFileAndSaysSo()
     const QString file = path(u"rows.xls"_qs);
     w.save(file);
     QCOMPARE(w.t.prompts.texts(u"information"_qs),
-             QStringList{u"save table to specified file: "_qs + file + u" Scuss!"_qs});
+             QStringList {u"save table to specified file: "_qs + file + u" Scuss!"_qs});
     QVERIFY(!w.recorder().hasUnsavedRows());
     QCOMPARE(w.grid()->currentIndex().row(), 2); // back on the newest row
 
@@ -154,7 +154,7 @@ void TestDataFilesWindow::cancelledDialogsChangeNothing()
     QCOMPARE(w.t.prompts.shown.size(), 2); // the two dialogs, no message
     QCOMPARE(w.table().rowCount(), 1);
     QVERIFY(w.recorder().hasUnsavedRows());
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{});
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList {});
 }
 
 void TestDataFilesWindow::dialogOptions()
@@ -179,7 +179,7 @@ void TestDataFilesWindow::dialogOptions()
     }
     QCOMPARE(w.t.prompts.texts(u"saveFile"_qs).size(), 2);
     QCOMPARE(w.t.prompts.texts(u"openFile"_qs).size(), 4);
-    const QStringList proposed{QString(), first, first, path(u"saved.xls"_qs)};
+    const QStringList proposed {QString(), first, first, path(u"saved.xls"_qs)};
     for (int i = 0; i < 4; ++i) {
         const FileDialogOptions &open = d[2 + i];
         QCOMPARE(open.filter, filter);

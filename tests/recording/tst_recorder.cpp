@@ -30,10 +30,7 @@ namespace {
 struct Window
 {
     TestWindow t;
-    FrameDecoder::Result show(const QString &frame)
-    {
-        return t.showFrame(frame);
-    }
+    FrameDecoder::Result show(const QString &frame) { return t.showFrame(frame); }
     ReadingTable &table() { return t.window->recorder().table(); }
 };
 

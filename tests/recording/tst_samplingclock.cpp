@@ -34,10 +34,7 @@ const QString DcVolts = u"A00012340010D"_qs; // 1.234 V DC, auto range
 struct Window
 {
     TestWindow t;
-    FrameDecoder::Result show(const QString &frame = DcVolts)
-    {
-        return t.showFrame(frame);
-    }
+    FrameDecoder::Result show(const QString &frame = DcVolts) { return t.showFrame(frame); }
     ReadingTable &table() { return t.window->recorder().table(); }
     QLineEdit *edit(const char *name) { return t.find<QLineEdit>(QString::fromLatin1(name)); }
     QCheckBox *box(const char *name) { return t.find<QCheckBox>(QString::fromLatin1(name)); }

@@ -1,7 +1,6 @@
 #include "support/Pty.h"
 
 #include <QFile>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <stdlib.h>
