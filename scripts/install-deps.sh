@@ -10,6 +10,7 @@ packages=(
     libhidapi-dev libudev-dev
     libbenchmark-dev
     libxml2-utils
+    clang-format
     fonts-dseg fonts-liberation fonts-dejavu-core
     xvfb xauth
 )
