@@ -23,7 +23,7 @@ struct Dial
         state.scaleCode = code;
         state.dialScale = scale;
         panel.resize(371, 143);
-        dial = std::make_unique<AnalogDial>(state, &panel);
+        dial = std::make_unique<AnalogDial>(state, state.limits, &panel);
         dial->setGeometry(2, 2, 367, 139);
     }
 };

@@ -1,17 +1,18 @@
 // Every user action and timer tick of the window, routed to the handler that owns it.
 
-#include "app/ClickLabel.h"
 #include "app/ExitCommand.h"
 #include "app/MainWindow.h"
 #include "chart/AlarmLimits.h"
 #include "chart/ChartCommands.h"
 #include "chart/ChartView.h"
 #include "links/BridgeLink.h"
+#include "links/LinkWatchdog.h"
 #include "links/SerialLink.h"
 #include "recording/DataFiles.h"
 #include "recording/ReadingRecorder.h"
 #include "recording/SamplingClock.h"
 #include "recording/TablePrinter.h"
+#include "support/ClickLabel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -23,8 +24,9 @@
 
 namespace {
 
-// Toggle buttons of one group: pressing one raises the others without running their
-// handlers, so their links keep running. All of them may be up.
+// Toggle buttons of one group: pressing one raises the others without running their handlers.
+// The link whose button was pressed stops a running link itself, with that link's own steps.
+// All of them may be up.
 void groupToggles(const QList<QPushButton *> &buttons)
 {
     for (QPushButton *b : buttons) {
@@ -62,7 +64,7 @@ void MainWindow::connectCommands()
     connect(c.START1, &QAction::triggered, serial, &SerialLink::BTCon1Click);
     connect(c.BtDiscon, &ClickLabel::clicked, serial, &SerialLink::BtDiscon1Click);
     connect(c.STOP1, &QAction::triggered, serial, &SerialLink::BtDiscon1Click);
-    connect(c.ConTimer, &QTimer::timeout, serial, &SerialLink::ConTimerTimer);
+    connect(c.ConTimer, &QTimer::timeout, m_watchdog.get(), &LinkWatchdog::ConTimerTimer);
     groupToggles({c.COMCon, c.USBCon, c.ReadBtn, c.USB});
 
     connect(c.USB, &QPushButton::clicked, m_bridgeLink.get(), &BridgeLink::USBClick);

@@ -1,21 +1,17 @@
 #include "app/ExitCommand.h"
 
-#include "app/FormControls.h"
-#include "app/RunState.h"
-#include "app/Services.h"
-#include "links/BridgeLink.h"
+#include "links/CableLink.h"
 #include "recording/ReadingRecorder.h"
 #include "support/Prompts.h"
 
 #include <QPushButton>
 
-ExitCommand::ExitCommand(FormControls &controls, RunState &state, Services &services,
-                         ReadingRecorder &recorder, BridgeLink &bridge)
+ExitCommand::ExitCommand(const Controls &controls, Prompts &prompts, ReadingRecorder &recorder,
+                         LinkSet &links)
     : m_controls(controls)
-    , m_state(state)
-    , m_services(services)
+    , m_prompts(prompts)
     , m_recorder(recorder)
-    , m_bridge(bridge)
+    , m_links(links)
 {
 }
 
@@ -26,20 +22,20 @@ QString ExitCommand::exitQuestion()
 
 void ExitCommand::BitBtn1Click()
 {
-    if (!m_services.prompts.question(m_controls.FCOMM, exitQuestion()))
+    if (!m_prompts.question(m_controls.dialogParent, exitQuestion()))
         return;
     // The program entry connects this to the application's quit, which ends the event loop
     // once this handler has returned.
     Q_EMIT exitConfirmed();
     m_recorder.closeTable();
-    m_bridge.takeDown();
+    m_links.takeDownAll();
 }
 
 bool ExitCommand::FormCloseQuery()
 {
     if (!m_recorder.hasUnsavedRows())
         return true;
-    return m_services.prompts.question(m_controls.FCOMM, exitQuestion());
+    return m_prompts.question(m_controls.dialogParent, exitQuestion());
 }
 
 void ExitCommand::BtExit1Click()

@@ -2,19 +2,25 @@
 
 #include <QObject>
 
-class BridgeLink;
+class LinkSet;
+class Prompts;
+class QPushButton;
+class QWidget;
 class ReadingRecorder;
-struct FormControls;
-struct RunState;
-struct Services;
 
 // Leaving the program from the "Exit" button (and its hidden twins), after a Yes.
 class ExitCommand : public QObject
 {
     Q_OBJECT
 public:
-    ExitCommand(FormControls &controls, RunState &state, Services &services,
-                ReadingRecorder &recorder, BridgeLink &bridge);
+    struct Controls
+    {
+        QWidget *dialogParent = nullptr;
+        QPushButton *BitBtn1 = nullptr;
+    };
+
+    ExitCommand(const Controls &controls, Prompts &prompts, ReadingRecorder &recorder,
+                LinkSet &links);
 
     void BitBtn1Click();
     void BtExit1Click();
@@ -29,9 +35,8 @@ Q_SIGNALS:
     void exitConfirmed();
 
 private:
-    FormControls &m_controls;
-    RunState &m_state;
-    Services &m_services;
+    Controls m_controls;
+    Prompts &m_prompts;
     ReadingRecorder &m_recorder;
-    BridgeLink &m_bridge;
+    LinkSet &m_links;
 };

@@ -1,23 +1,27 @@
 #include "app/MainWindow.h"
 
 #include "app/ExitCommand.h"
-#include "app/Pictures.h"
-#include "app/WindowLook.h"
 #include "chart/AlarmLimits.h"
 #include "chart/ChartCommands.h"
 #include "chart/ChartControl.h"
 #include "chart/ChartView.h"
 #include "links/BridgeLink.h"
+#include "links/LinkWatchdog.h"
 #include "links/SerialLink.h"
+#include "meter/LcdPanel.h"
 #include "meter/MeterDisplay.h"
 #include "recording/DataFiles.h"
 #include "recording/ReadingRecorder.h"
 #include "recording/SamplingClock.h"
 #include "recording/TablePrinter.h"
+#include "support/ClickLabel.h"
 #include "support/ErrorReport.h"
+#include "support/Pictures.h"
+#include "support/WindowLook.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QPushButton>
@@ -90,29 +94,68 @@ void MainWindow::applySwitchBoxes()
 
 void MainWindow::createParts()
 {
-    m_errorReport = std::make_unique<ErrorReport>(m_services.prompts, this);
+    FormControls &c = m_controls;
+    QWidget *dialogParent = this;
+    Prompts &prompts = m_services.prompts;
+
+    m_errorReport = std::make_unique<ErrorReport>(prompts, this);
     // The chart's paging controller; creating it puts the chart in its initial state.
-    m_chartControl = std::make_unique<ChartControl>(*m_controls.Chtshow, 100);
-    m_alarmLimits = std::make_unique<AlarmLimits>(m_controls, m_state, m_services, *m_errorReport);
-    m_recorder
-        = std::make_unique<ReadingRecorder>(m_controls, m_state, m_services, *m_chartControl);
-    m_samplingClock = std::make_unique<SamplingClock>(m_controls, m_state, m_services,
-                                                      *m_errorReport, *m_recorder);
-    m_display = std::make_unique<MeterDisplay>(m_controls, m_state, m_services, *m_controls.Panel1,
-                                               *m_alarmLimits, *m_chartControl, *m_recorder,
-                                               *m_samplingClock);
+    m_chartControl = std::make_unique<ChartControl>(*c.Chtshow, 100);
+    m_alarmLimits = std::make_unique<AlarmLimits>(
+        AlarmLimits::Controls {c.Setmax, c.SetMin, c.SetMaxB, c.SetMinB, c.MaxText, c.MinText,
+                               c.MaxTextU, c.MinTextU, c.oltext, c.KD1},
+        m_state.limits, m_state, m_services.beeper, *m_errorReport);
+    m_recorder = std::make_unique<ReadingRecorder>(
+        ReadingRecorder::Controls {
+            dialogParent,
+            c.DBGrid1,
+            c.RecordSI,
+            c.RepeatSet,
+            c.RecordSITime,
+            c.RecallCheck,
+            c.Trecord,
+            c.Bt10,
+            {c.N10001, c.N50001, c.N100001, c.N500001, c.N1000001, c.limitess}},
+        m_state, prompts, m_services.clock, *m_chartControl);
+    m_samplingClock = std::make_unique<SamplingClock>(
+        SamplingClock::Controls {dialogParent, c.RecordSI, c.Trecord, c.RecallCheck, c.TimeH,
+                                 c.TimeM, c.TimeS, c.TimeInt},
+        m_state, m_state, prompts, m_services.clock, *m_errorReport, *m_recorder);
 
-    m_serialLink
-        = std::make_unique<SerialLink>(m_controls, m_state, m_services, *m_display, *m_errorReport);
-    m_bridgeLink = std::make_unique<BridgeLink>(m_controls, m_state, m_services);
+    m_watchdog = std::make_unique<LinkWatchdog>(LinkWatchdog::Pictures {c.conok, c.conokn}, m_state,
+                                                m_links);
+    m_display = std::make_unique<MeterDisplay>(
+        MeterDisplay::Controls {c.Panel1, c.PBar2, c.KD1, c.Bt10, c.USBtxt}, m_state,
+        m_services.clock, *m_errorReport,
+        MeterDisplay::Parts {*m_watchdog, *m_alarmLimits, *m_samplingClock, *m_recorder,
+                             *m_chartControl});
 
-    m_dataFiles = std::make_unique<DataFiles>(m_controls, m_state, m_services, *m_recorder);
-    m_tablePrinter
-        = std::make_unique<TablePrinter>(m_controls, m_state, m_services, m_recorder->table());
-    m_chartCommands = std::make_unique<ChartCommands>(m_controls, m_state, m_services,
-                                                      *m_errorReport, *m_chartControl);
-    m_exitCommand = std::make_unique<ExitCommand>(m_controls, m_state, m_services, *m_recorder,
-                                                  *m_bridgeLink);
+    m_serialLink = std::make_unique<SerialLink>(
+        SerialLink::Controls {dialogParent,
+                              {c.BtCOM1, c.BtCOM2, c.BtCOM3, c.BtCOM4},
+                              {c.COM11, c.COM21, c.COM31, c.COM41},
+                              c.ComSetup1,
+                              c.COMCon,
+                              c.BTCon,
+                              c.BtDiscon,
+                              c.START1,
+                              c.STOP1},
+        m_services.portNames, prompts, *m_display, *m_watchdog, m_links);
+    m_bridgeLink
+        = std::make_unique<BridgeLink>(BridgeLink::Controls {c.USB, c.Memo3, c.Timer1}, m_links);
+    m_links.add(m_serialLink.get());
+    m_links.add(m_bridgeLink.get());
+
+    m_dataFiles = std::make_unique<DataFiles>(DataFiles::Controls {dialogParent, c.DBGrid1},
+                                              prompts, *m_recorder);
+    m_tablePrinter = std::make_unique<TablePrinter>(
+        TablePrinter::Controls {dialogParent, c.DBGrid1}, prompts, m_recorder->table());
+    m_chartCommands = std::make_unique<ChartCommands>(
+        ChartCommands::Controls {dialogParent, c.Chtshow, c.BtFill, c.Fill1, c.Maxrecord, c.Timer2,
+                                 c.Bt10, c.TbFd, c.TbSx, c.Panel1, c.GroupBox1},
+        prompts, *m_errorReport, *m_chartControl);
+    m_exitCommand = std::make_unique<ExitCommand>(ExitCommand::Controls {dialogParent, c.BitBtn1},
+                                                  prompts, *m_recorder, m_links);
 }
 
 void MainWindow::centreOnScreen()

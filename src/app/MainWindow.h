@@ -4,12 +4,15 @@
 #include "app/ModelProfile.h"
 #include "app/RunState.h"
 #include "app/Services.h"
+#include "links/CableLink.h"
+#include "support/WindowLook.h"
 
 #include <QMainWindow>
 #include <memory>
 
 class AlarmLimits;
 class BridgeLink;
+class LinkWatchdog;
 class ChartControl;
 class ChartCommands;
 class DataFiles;
@@ -27,8 +30,8 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    static constexpr int ClientWidth = 809;
-    static constexpr int ClientHeight = 532;
+    static constexpr int ClientWidth = WindowLook::ClientWidth;
+    static constexpr int ClientHeight = WindowLook::ClientHeight;
 
     MainWindow(Services services, const ModelSwitches &switches, QWidget *parent = nullptr);
     ~MainWindow() override;
@@ -40,6 +43,7 @@ public:
     MeterDisplay &display() { return *m_display; }
     ErrorReport &errorReport() { return *m_errorReport; }
     SerialLink &serialLink() { return *m_serialLink; }
+    LinkWatchdog &watchdog() { return *m_watchdog; }
     ReadingRecorder &recorder() { return *m_recorder; }
     SamplingClock &samplingClock() { return *m_samplingClock; }
     ChartCommands &chartCommands() { return *m_chartCommands; }
@@ -74,9 +78,11 @@ private:
     ModelSwitches m_switches;
     FormControls m_controls;
     RunState m_state;
+    LinkSet m_links;
 
     std::unique_ptr<ErrorReport> m_errorReport;
     std::unique_ptr<ChartControl> m_chartControl;
+    std::unique_ptr<LinkWatchdog> m_watchdog;
     std::unique_ptr<MeterDisplay> m_display;
     std::unique_ptr<SerialLink> m_serialLink;
     std::unique_ptr<BridgeLink> m_bridgeLink;

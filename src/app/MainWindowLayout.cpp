@@ -1,13 +1,13 @@
 // The window's regions at their fixed places. Positions are pixels in the client area.
 
-#include "app/ClickLabel.h"
 #include "app/MainWindow.h"
-#include "app/Pictures.h"
-#include "app/WindowLook.h"
 #include "chart/AnalogDial.h"
 #include "chart/ChartView.h"
 #include "meter/BarGraph.h"
 #include "meter/LcdPanel.h"
+#include "support/ClickLabel.h"
+#include "support/Pictures.h"
+#include "support/WindowLook.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -208,7 +208,7 @@ void MainWindow::buildDialPanel(QWidget *client)
     c.KD->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     fill(c.KD, Qt::white);
 
-    c.KD1 = new AnalogDial(m_state, c.KD);
+    c.KD1 = new AnalogDial(m_state, m_state.limits, c.KD);
     c.KD1->setObjectName(u"KD1"_qs);
     c.KD1->setGeometry(2, 2, 367, 139);
 

@@ -27,7 +27,7 @@ void MainWindow::FormCreate()
     s.scaleCode = u"4"_qs;
     s.dialScale = DialScale {4000, 400, 40, 80};
 
-    s.TrackedUnit = u"113"_qs;
+    s.limits.TrackedUnit = u"113"_qs;
 
     m_recorder->createTable();
     s.counters.RecordNo = 1;

@@ -1,11 +1,11 @@
 #include "app/CommandLine.h"
 #include "app/ExitCommand.h"
 #include "app/MainWindow.h"
+#include "links/SystemPorts.h"
 #include "support/Beeper.h"
 #include "support/Clock.h"
 #include "support/PortNames.h"
 #include "support/Prompts.h"
-#include "support/SystemPorts.h"
 
 #include <QApplication>
 #include <QStyleFactory>

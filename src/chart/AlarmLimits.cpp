@@ -1,9 +1,8 @@
 #include "chart/AlarmLimits.h"
 
-#include "app/FormControls.h"
-#include "app/RunState.h"
-#include "app/Services.h"
 #include "chart/AnalogDial.h"
+#include "chart/LimitState.h"
+#include "meter/DisplayState.h"
 #include "support/Beeper.h"
 #include "support/ConversionError.h"
 #include "support/ErrorReport.h"
@@ -14,11 +13,12 @@
 #include <QLabel>
 #include <QLineEdit>
 
-AlarmLimits::AlarmLimits(FormControls &controls, RunState &state, Services &services,
-                         ErrorReport &errors)
+AlarmLimits::AlarmLimits(const Controls &controls, LimitState &state, const DisplayState &display,
+                         Beeper &beeper, ErrorReport &errors)
     : m_controls(controls)
     , m_state(state)
-    , m_services(services)
+    , m_display(display)
+    , m_beeper(beeper)
     , m_errors(errors)
 {
     m_controls.Setmax->installEventFilter(this);
@@ -43,16 +43,16 @@ bool AlarmLimits::readLimit(const QString &text, float *limit)
 
 void AlarmLimits::SetmaxExit()
 {
-    m_state.limits.upperLimitOn = m_controls.SetMaxB->isChecked();
-    if (!readLimit(m_controls.Setmax->text(), &m_state.limits.UpperLimit))
+    m_state.upperLimitOn = m_controls.SetMaxB->isChecked();
+    if (!readLimit(m_controls.Setmax->text(), &m_state.UpperLimit))
         return;
     m_controls.KD1->KDsetup(1);
 }
 
 void AlarmLimits::SetMinExit()
 {
-    m_state.limits.lowerLimitOn = m_controls.SetMinB->isChecked();
-    if (!readLimit(m_controls.SetMin->text(), &m_state.limits.LowerLimit))
+    m_state.lowerLimitOn = m_controls.SetMinB->isChecked();
+    if (!readLimit(m_controls.SetMin->text(), &m_state.LowerLimit))
         return;
     m_controls.KD1->KDsetup(1);
 }
@@ -76,11 +76,11 @@ bool AlarmLimits::eventFilter(QObject *watched, QEvent *event)
 
 void AlarmLimits::alarmTest(float value)
 {
-    const LimitState &l = m_state.limits;
+    const LimitState &l = m_state;
     const bool alarm = (m_controls.SetMaxB->isChecked() && value > l.UpperLimit)
         || (m_controls.SetMinB->isChecked() && value < l.LowerLimit);
     if (alarm) {
-        m_services.beeper.beep();
+        m_beeper.beep();
         m_controls.oltext->show();
     } else {
         m_controls.oltext->hide();
@@ -89,7 +89,7 @@ void AlarmLimits::alarmTest(float value)
 
 void AlarmLimits::trackMinMax(float value, const QString &valueText, const QString &unitText)
 {
-    LimitState &l = m_state.limits;
+    LimitState &l = m_state;
     if (unitText == m_state.TrackedUnit) {
         if (value >= l.RunningMax) {
             l.MaxValueText = valueText;
@@ -102,8 +102,8 @@ void AlarmLimits::trackMinMax(float value, const QString &valueText, const QStri
     } else {
         // A new unit starts the tracker afresh; the reading that starts it is not counted.
         m_state.TrackedUnit = unitText;
-        l.RunningMax = float(-m_state.dialScale.fullScale);
-        l.RunningMin = float(m_state.dialScale.fullScale);
+        l.RunningMax = float(-m_display.dialScale.fullScale);
+        l.RunningMin = float(m_display.dialScale.fullScale);
     }
     m_controls.MaxText->setText(l.MaxValueText);
     m_controls.MinText->setText(l.MinValueText);

@@ -2,11 +2,15 @@
 
 #include <QObject>
 
+class AnalogDial;
+class Beeper;
 class ErrorReport;
+class QCheckBox;
 class QKeyEvent;
-struct FormControls;
-struct RunState;
-struct Services;
+class QLabel;
+class QLineEdit;
+struct DisplayState;
+struct LimitState;
 
 // Upper and lower alarm limits in display counts, each switched on by its own box, and the
 // tracker of the largest and smallest reading since the unit last changed.
@@ -14,7 +18,22 @@ class AlarmLimits : public QObject
 {
     Q_OBJECT
 public:
-    AlarmLimits(FormControls &controls, RunState &state, Services &services, ErrorReport &errors);
+    struct Controls
+    {
+        QLineEdit *Setmax = nullptr;
+        QLineEdit *SetMin = nullptr;
+        QCheckBox *SetMaxB = nullptr;
+        QCheckBox *SetMinB = nullptr;
+        QLabel *MaxText = nullptr;
+        QLabel *MinText = nullptr;
+        QLabel *MaxTextU = nullptr;
+        QLabel *MinTextU = nullptr;
+        QLabel *oltext = nullptr; // "OL !!" on the dial
+        AnalogDial *KD1 = nullptr;
+    };
+
+    AlarmLimits(const Controls &controls, LimitState &state, const DisplayState &display,
+                Beeper &beeper, ErrorReport &errors);
 
     void SetmaxExit();
     void SetMinExit();
@@ -33,8 +52,9 @@ private:
     // Reads a limit edit; false (after reporting) when its text is no number.
     bool readLimit(const QString &text, float *limit);
 
-    FormControls &m_controls;
-    RunState &m_state;
-    Services &m_services;
+    Controls m_controls;
+    LimitState &m_state;
+    const DisplayState &m_display;
+    Beeper &m_beeper;
     ErrorReport &m_errors;
 };

@@ -1,7 +1,8 @@
 #include "chart/AnalogDial.h"
 
-#include "app/RunState.h"
-#include "app/WindowLook.h"
+#include "chart/LimitState.h"
+#include "meter/DisplayState.h"
+#include "support/WindowLook.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -44,9 +45,10 @@ QList<QPoint> dotShape(const QPen &pen)
 
 } // namespace
 
-AnalogDial::AnalogDial(const RunState &state, QWidget *parent)
+AnalogDial::AnalogDial(const DisplayState &display, const LimitState &limits, QWidget *parent)
     : QWidget(parent)
-    , m_state(state)
+    , m_display(display)
+    , m_limits(limits)
     , m_font(WindowLook::sansSerif(11, false))
     , m_bandDot(dotShape(QPen(Qt::black, 4)))
 {
@@ -81,9 +83,9 @@ void AnalogDial::KDsetup(int mode)
 {
     Q_UNUSED(mode); // every caller passes 1
     fitToPanel();
-    const LimitState &l = m_state.limits;
+    const LimitState &l = m_limits;
     FaceKey key {
-        m_panel, m_state.scaleCode, m_state.dialScale,
+        m_panel, m_display.scaleCode, m_display.dialScale,
         BandLimits {l.upperLimitOn, l.UpperLimit, l.lowerLimitOn, l.LowerLimit}.effective()};
 
     const auto hit = std::find_if(m_faces.begin(), m_faces.end(),
@@ -148,7 +150,7 @@ void AnalogDial::KDrun(int position)
 {
     fitToPanel();
     NeedleLine needle;
-    if (!m_arc.needle(position, qint64(m_state.dialScale.dialSteps) * 10, &needle))
+    if (!m_arc.needle(position, qint64(m_display.dialScale.dialSteps) * 10, &needle))
         return;
 
     QPainter p(&m_image);

@@ -7,7 +7,8 @@
 #include <QList>
 #include <QWidget>
 
-struct RunState;
+struct DisplayState;
+struct LimitState;
 
 // The moving-needle dial KD1. It fills the dial panel (its parent) less the panel's 2-pixel
 // border, and takes its geometry from the panel's size. KDsetup draws the face from the run's
@@ -17,7 +18,7 @@ class AnalogDial : public QWidget
 {
     Q_OBJECT
 public:
-    AnalogDial(const RunState &state, QWidget *parent);
+    AnalogDial(const DisplayState &display, const LimitState &limits, QWidget *parent);
 
     void KDsetup(int mode);
     void KDrun(int position);
@@ -50,7 +51,8 @@ private:
     void fitToPanel();
     QImage drawFace(const FaceKey &key) const;
 
-    const RunState &m_state;
+    const DisplayState &m_display;
+    const LimitState &m_limits;
     QFont m_font;
     // The pixels a band dot covers, relative to the top-left of its box. Every dot has the
     // same shape, so stamping it gives the pixels that drawing it would, thousands of times

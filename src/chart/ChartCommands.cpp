@@ -1,21 +1,15 @@
 #include "chart/ChartCommands.h"
 
-#include "app/ClickLabel.h"
-#include "app/FormControls.h"
-#include "app/MainWindow.h"
-#include "app/RunState.h"
-#include "app/Services.h"
 #include "chart/ChartControl.h"
 #include "chart/ChartView.h"
-#include "meter/LcdPanel.h"
 #include "support/ConversionError.h"
 #include "support/ErrorReport.h"
 #include "support/Prompts.h"
 #include "support/StrictInt.h"
+#include "support/WindowLook.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QImage>
 #include <QImageWriter>
 #include <QLineEdit>
@@ -24,11 +18,10 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
-ChartCommands::ChartCommands(FormControls &controls, RunState &state, Services &services,
-                             ErrorReport &errors, ChartControl &chart)
+ChartCommands::ChartCommands(const Controls &controls, Prompts &prompts, ErrorReport &errors,
+                             ChartControl &chart)
     : m_controls(controls)
-    , m_state(state)
-    , m_services(services)
+    , m_prompts(prompts)
     , m_errors(errors)
     , m_chart(chart)
 {
@@ -105,8 +98,8 @@ void ChartCommands::Timer2Timer()
 QRect ChartCommands::enlargedPlace()
 {
     // The classic frame adds 4-pixel borders, a 23-pixel caption and a 19-pixel menu bar.
-    const int outerWidth = MainWindow::ClientWidth + 8;
-    const int outerHeight = MainWindow::ClientHeight + 8 + 23 + 19;
+    const int outerWidth = WindowLook::ClientWidth + 8;
+    const int outerHeight = WindowLook::ClientHeight + 8 + 23 + 19;
     return QRect(2, 28, outerWidth - 12, outerHeight - 85);
 }
 
@@ -137,7 +130,7 @@ void ChartCommands::BtSaveClick()
     options.filter = u"Bitmaps (*.bmp)|*.bmp"_qs;
     options.defaultExtension = u"bmp"_qs;
     options.confirmOverwrite = true;
-    const QString fileName = m_services.prompts.savePicture(m_controls.FCOMM, options);
+    const QString fileName = m_prompts.savePicture(m_controls.dialogParent, options);
     if (fileName.isEmpty())
         return;
 
@@ -153,7 +146,7 @@ void ChartCommands::BtSaveClick()
                         + writer.errorString());
         return;
     }
-    m_services.prompts.information(m_controls.FCOMM, u"Graphic has saved on "_qs + fileName);
+    m_prompts.information(m_controls.dialogParent, u"Graphic has saved on "_qs + fileName);
 }
 
 bool ChartCommands::ChtshowMouseWheel(QWheelEvent *event)

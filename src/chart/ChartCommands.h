@@ -4,11 +4,16 @@
 #include <QRect>
 
 class ChartControl;
+class ChartView;
 class ErrorReport;
+class Prompts;
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QTimer;
+class QToolButton;
 class QWheelEvent;
-struct FormControls;
-struct RunState;
-struct Services;
+class QWidget;
 
 // The chart toolbar and the hidden Graphic menu: paging, page size, fill, enlarge and restore,
 // and saving the chart as a bitmap.
@@ -16,7 +21,23 @@ class ChartCommands : public QObject
 {
     Q_OBJECT
 public:
-    ChartCommands(FormControls &controls, RunState &state, Services &services, ErrorReport &errors,
+    struct Controls
+    {
+        QWidget *dialogParent = nullptr;
+        ChartView *Chtshow = nullptr;
+        QCheckBox *BtFill = nullptr;
+        QAction *Fill1 = nullptr;
+        QLineEdit *Maxrecord = nullptr;
+        QTimer *Timer2 = nullptr;
+        QToolButton *Bt10 = nullptr;
+        QWidget *TbFd = nullptr;
+        QWidget *TbSx = nullptr;
+        // What the enlarged chart covers and hides: the LCD panel and the function board.
+        QWidget *Panel1 = nullptr;
+        QWidget *GroupBox1 = nullptr;
+    };
+
+    ChartCommands(const Controls &controls, Prompts &prompts, ErrorReport &errors,
                   ChartControl &chart);
 
     void btFillClick();
@@ -42,9 +63,8 @@ protected:
 private:
     void showPage(int page);
 
-    FormControls &m_controls;
-    RunState &m_state;
-    Services &m_services;
+    Controls m_controls;
+    Prompts &m_prompts;
     ErrorReport &m_errors;
     ChartControl &m_chart;
     QRect m_normalPlace;

@@ -1,6 +1,6 @@
 #include "chart/ChartView.h"
 
-#include "app/WindowLook.h"
+#include "support/WindowLook.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,22 +1,18 @@
 #include "links/BridgeLink.h"
 
-#include "app/FormControls.h"
-#include "app/RunState.h"
-#include "app/Services.h"
-
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 
-BridgeLink::BridgeLink(FormControls &controls, RunState &state, Services &services)
+BridgeLink::BridgeLink(const Controls &controls, LinkSet &links)
     : m_controls(controls)
-    , m_state(state)
-    , m_services(services)
+    , m_links(links)
 {
 }
 
 void BridgeLink::USBClick()
 {
+    m_links.starting(this);
     // The bridge cable's library is not part of this build: the button must not stay down as
     // if a cable were connected.
     m_controls.USB->setChecked(false);

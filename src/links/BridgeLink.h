@@ -1,27 +1,36 @@
 #pragma once
 
-#include <QObject>
+#include "links/CableLink.h"
 
-struct FormControls;
-struct RunState;
-struct Services;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
 
 // The USB bridge cable, driven through its maker's library.
-class BridgeLink : public QObject
+class BridgeLink : public CableLink
 {
     Q_OBJECT
 public:
-    BridgeLink(FormControls &controls, RunState &state, Services &services);
+    struct Controls
+    {
+        QPushButton *USB = nullptr;
+        QPlainTextEdit *Memo3 = nullptr;
+        QTimer *Timer1 = nullptr; // the byte poll
+    };
+
+    BridgeLink(const Controls &controls, LinkSet &links);
 
     void USBClick();
     void Timer1Timer();
-    // Takes the link down at exit: status text, poll stopped, the bridge closed if opened.
-    void takeDown();
     bool openTried() const { return m_openTried; }
 
+    bool isRunning() const override { return false; }
+    void stop() override { }
+    // Takes the link down at exit: status text, poll stopped, the bridge closed if opened.
+    void takeDown() override;
+
 private:
-    FormControls &m_controls;
-    RunState &m_state;
-    Services &m_services;
+    Controls m_controls;
+    LinkSet &m_links;
     bool m_openTried = false; // no bridge library in this build: never tried
 };

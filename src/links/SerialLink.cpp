@@ -1,88 +1,63 @@
 #include "links/SerialLink.h"
 
-#include "app/ClickLabel.h"
-#include "app/FormControls.h"
-#include "app/RunState.h"
-#include "app/Services.h"
-#include "meter/MeterDisplay.h"
-#include "support/ErrorReport.h"
-#include "support/PortNames.h"
+#include "links/LinkWatchdog.h"
+#include "meter/FrameSink.h"
+#include "support/ClickLabel.h"
 #include "support/Prompts.h"
 
 #include <QAction>
-#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QSignalBlocker>
-#include <array>
 
-namespace {
-
-// The four stacked port panels, COM 1 first.
-std::array<ClickLabel *, 4> portPanels(const FormControls &c)
-{
-    return {c.BtCOM1, c.BtCOM2, c.BtCOM3, c.BtCOM4};
-}
-
-} // namespace
-
-SerialLink::SerialLink(FormControls &controls, RunState &state, Services &services,
-                       MeterDisplay &display, ErrorReport &errors)
+SerialLink::SerialLink(const Controls &controls, PortNames &portNames, Prompts &prompts,
+                       FrameSink &sink, LinkWatchdog &watchdog, LinkSet &links)
     : m_controls(controls)
-    , m_state(state)
-    , m_services(services)
-    , m_display(display)
-    , m_errors(errors)
-    , m_driver(services.portNames)
+    , m_prompts(prompts)
+    , m_sink(sink)
+    , m_watchdog(watchdog)
+    , m_links(links)
+    , m_source(portNames)
 {
-    // The window's own settings of the driver: COM4 and 7 data bits.
-    m_driver.setObjectName(u"COMM2"_qs);
-    m_driver.setPort(SerialPortDriver::PortCOM4);
-    m_driver.setDataBits(SerialPortDriver::Data7);
-    connect(&m_driver, &SerialPortDriver::deviceLost, this, &SerialLink::onDeviceLost);
-
-    m_reopen.setInterval(1000);
-    connect(&m_reopen, &QTimer::timeout, this, &SerialLink::tryReopen);
+    // The window's own settings of the driver: COM4 until the profile chooses.
+    COMM2().setObjectName(u"COMM2"_qs);
+    m_source.setPortNumber(4);
+    connect(&m_source, &MeterSource::lost, this, &SerialLink::onDeviceLost);
+    connect(&m_source, &MeterSource::back, this,
+            [this] { m_controls.COMCon->setToolTip(QString()); });
 }
 
 void SerialLink::installGostelData()
 {
-    m_driver.setOnReceiveData([this](SerialPortDriver *sender, const char *data, int size) {
-        GostelData(sender, data, size);
-    });
+    m_source.setOnChunk(
+        [this](QByteArrayView bytes) { GostelData(&COMM2(), bytes.data(), int(bytes.size())); });
 }
 
 void SerialLink::setStartPort(int number, bool showPanel)
 {
-    if (showPanel) {
-        const std::array<ClickLabel *, 4> panels = portPanels(m_controls);
-        panels[number - 1]->show();
-    }
-    m_driver.setPort(SerialPortDriver::SerialPortNumber(number - 1));
+    if (showPanel)
+        m_controls.portPanels[number - 1]->show();
+    m_source.setPortNumber(number);
     updatePortHint();
 }
 
 void SerialLink::selectPort(int number)
 {
-    const std::array<QAction *, 4> items
-        = {m_controls.COM11, m_controls.COM21, m_controls.COM31, m_controls.COM41};
-    const std::array<ClickLabel *, 4> panels = portPanels(m_controls);
     for (int i = 0; i < 4; ++i) {
-        items[i]->setChecked(i == number - 1);
-        panels[i]->setVisible(i == number - 1);
+        m_controls.portItems[i]->setChecked(i == number - 1);
+        m_controls.portPanels[i]->setVisible(i == number - 1);
     }
-    m_driver.setPort(SerialPortDriver::SerialPortNumber(number - 1));
+    m_source.setPortNumber(number);
     updatePortHint();
 }
 
 void SerialLink::updatePortHint()
 {
     // The hint names the device behind the port in use, on every panel.
-    const QString path = m_driver.devicePath();
+    const QString path = m_source.devicePath();
     const QString port = u"COM "_qs + QString::number(portNumber());
     const QString hint = path.isEmpty() ? QString(port + u": no serial port found"_qs)
                                         : QString(port + u": "_qs + path);
-    for (ClickLabel *p : portPanels(m_controls))
+    for (ClickLabel *p : m_controls.portPanels)
         p->setToolTip(hint);
 }
 
@@ -129,6 +104,7 @@ void SerialLink::BtDiscon1Click()
 
 void SerialLink::openLink()
 {
+    m_links.starting(this);
     m_controls.ComSetup1->setEnabled(false);
     m_controls.START1->setChecked(true);
     m_controls.START1->setEnabled(false);
@@ -136,9 +112,9 @@ void SerialLink::openLink()
     m_controls.STOP1->setChecked(false);
 
     updatePortHint();
-    if (!m_driver.OpenPort()) {
+    if (!m_source.open(nullptr)) {
         // A port that cannot be opened is reported, and the link goes back to its closed state.
-        m_services.prompts.information(m_controls.FCOMM, m_driver.lastOpenFailureText());
+        m_prompts.information(m_controls.dialogParent, m_source.openFailureText());
         closeLink();
         m_controls.COMCon->setChecked(false);
         return;
@@ -146,74 +122,38 @@ void SerialLink::openLink()
 
     m_controls.BTCon->hide();
     m_controls.BtDiscon->show();
-    for (ClickLabel *p : portPanels(m_controls))
+    for (ClickLabel *p : m_controls.portPanels)
         p->setEnabled(false);
 }
 
 void SerialLink::closeLink()
 {
-    m_reopen.stop();
     m_controls.ComSetup1->setEnabled(true);
     m_controls.START1->setChecked(false);
     m_controls.START1->setEnabled(true);
     m_controls.STOP1->setEnabled(false);
     m_controls.STOP1->setChecked(true);
-    m_driver.ClosePort();
+    m_source.close();
     m_controls.BTCon->show();
     m_controls.BtDiscon->hide();
-    for (ClickLabel *p : portPanels(m_controls))
+    for (ClickLabel *p : m_controls.portPanels)
         p->setEnabled(true);
-}
-
-void SerialLink::showDisconnected()
-{
-    m_controls.conok->hide();
-    m_controls.conokn->show();
 }
 
 void SerialLink::onDeviceLost(const QString &reason)
 {
-    // The driver has closed the port. "COM Connect" stays down: the link waits for the device
+    // The source has closed the port. "COM Connect" stays down: the link waits for the device
     // and carries on by itself when it is back.
-    showDisconnected();
-    m_state.LinkSilenceCount = 0;
+    m_watchdog.linkLost();
     // What the vanished device left half-sent cannot belong to anything it sends when it is back.
     m_assembler.clear();
     m_controls.COMCon->setToolTip(u"Waiting for the meter's cable to come back ("_qs + reason
                                   + u')');
-    m_reopen.start();
-}
-
-void SerialLink::tryReopen()
-{
-    if (!m_controls.COMCon->isChecked()) {
-        m_reopen.stop();
-        return;
-    }
-    if (m_driver.OpenPort()) {
-        m_reopen.stop();
-        m_controls.COMCon->setToolTip(QString());
-    }
-}
-
-void SerialLink::ConTimerTimer()
-{
-    if (m_state.LinkSilenceCount != 2) {
-        ++m_state.LinkSilenceCount;
-        return;
-    }
-    showDisconnected();
-    m_state.LinkSilenceCount = 0;
 }
 
 void SerialLink::GostelData(SerialPortDriver *, const char *data, int size)
 {
     m_assembler.feed(QByteArrayView(data, size), [this](const QString &frame) {
-        m_state.ReadingFrame = frame;
-        m_controls.USBtxt->setText(frame);
-        if (!FrameAssembler::plausible(frame))
-            return;
-        if (const FrameDecoder::Result failure = m_display.LcdDisplayGostel())
-            m_errors.report(failure->message());
+        m_sink.take(frame, &FrameAssembler::plausible);
     });
 }

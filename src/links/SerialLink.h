@@ -1,29 +1,47 @@
 #pragma once
 
+#include "links/CableLink.h"
 #include "links/FrameAssembler.h"
-#include "links/SerialPortDriver.h"
+#include "links/SerialSource.h"
 
-#include <QObject>
-#include <QTimer>
+#include <array>
 
-class ErrorReport;
-class MeterDisplay;
-struct FormControls;
-struct RunState;
-struct Services;
+class ClickLabel;
+class FrameSink;
+class LinkWatchdog;
+class PortNames;
+class Prompts;
+class QAction;
+class QMenu;
+class QPushButton;
+class QWidget;
 
-// The serial cable: port choice among COM1..COM4, connect and disconnect, frame assembly from the
-// received bytes, and the watchdog that shows whether frames are arriving. A device that vanishes
-// while connected is closed at once and reopened by itself when it is back.
-class SerialLink : public QObject
+// The serial cable: port choice among COM1..COM4, connect and disconnect, and frame assembly
+// from the received bytes. A device that vanishes while connected is closed at once and
+// reopened by itself when it is back.
+class SerialLink : public CableLink
 {
     Q_OBJECT
 public:
-    SerialLink(FormControls &controls, RunState &state, Services &services, MeterDisplay &display,
-               ErrorReport &errors);
+    struct Controls
+    {
+        QWidget *dialogParent = nullptr;
+        // The stacked port panels and the port items of the COM Setup menu, COM 1 first.
+        std::array<ClickLabel *, 4> portPanels {};
+        std::array<QAction *, 4> portItems {};
+        QMenu *ComSetup1 = nullptr;
+        QPushButton *COMCon = nullptr;
+        ClickLabel *BTCon = nullptr;
+        ClickLabel *BtDiscon = nullptr;
+        QAction *START1 = nullptr;
+        QAction *STOP1 = nullptr;
+    };
 
-    SerialPortDriver &COMM2() { return m_driver; }
-    int portNumber() const { return int(m_driver.Port()) + 1; }
+    SerialLink(const Controls &controls, PortNames &portNames, Prompts &prompts, FrameSink &sink,
+               LinkWatchdog &watchdog, LinkSet &links);
+
+    SerialPortDriver &COMM2() { return m_source.driver(); }
+    int portNumber() const { return m_source.portNumber(); }
     // Start-up: the port the profile chose; the Brimlow profile also shows the "COM 1" panel.
     void setStartPort(int number, bool showPanel);
     // Installs the frame assembly of this link as the driver's receive handler.
@@ -36,11 +54,13 @@ public:
     void COMConClick();
     void BTCon1Click();
     void BtDiscon1Click();
-    void ConTimerTimer();
     void GostelData(SerialPortDriver *sender, const char *data, int size);
 
+    bool isRunning() const override { return m_source.isOpen() || m_source.waitingForDevice(); }
+    void stop() override { BtDiscon1Click(); }
+
     // True while the link waits for a vanished device to come back.
-    bool waitingForDevice() const { return m_reopen.isActive(); }
+    bool waitingForDevice() const { return m_source.waitingForDevice(); }
     const FrameAssembler &assembler() const { return m_assembler; }
 
 private:
@@ -48,16 +68,13 @@ private:
     void updatePortHint();
     void openLink();
     void closeLink();
-    void showDisconnected();
     void onDeviceLost(const QString &reason);
-    void tryReopen();
 
-    FormControls &m_controls;
-    RunState &m_state;
-    Services &m_services;
-    MeterDisplay &m_display;
-    ErrorReport &m_errors;
-    SerialPortDriver m_driver;
+    Controls m_controls;
+    Prompts &m_prompts;
+    FrameSink &m_sink;
+    LinkWatchdog &m_watchdog;
+    LinkSet &m_links;
+    SerialSource m_source;
     FrameAssembler m_assembler;
-    QTimer m_reopen;
 };

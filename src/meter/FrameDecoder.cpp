@@ -423,15 +423,24 @@ int defaultFullScale(const Reading &r)
     return 4000;
 }
 
-Result decodeTexts(Reading &r, QStringView frame, const QString &decimalSeparator)
+Result decodeTexts(Reading &r, QStringView frame, const QString &decimalSeparator,
+                   StepWatcher *watcher)
 {
     if (auto failure = decodeBits(r, frame))
         return failure;
     clearTexts(r);
+    if (watcher)
+        watcher->textsCleared(r);
     if (auto failure = decodeFunction(r, frame))
         return failure;
+    if (watcher)
+        watcher->functionDecoded(r);
     decodeDigitsAndFlags(r, frame);
+    if (watcher)
+        watcher->flagsDecoded(r);
     decodeSeparatorsAndSign(r, decimalSeparator);
+    if (watcher)
+        watcher->signDecoded(r);
     buildValueText(r);
     return {};
 }

@@ -33,8 +33,21 @@ Result computeNumericValue(Reading &r, int fullScale);
 // temperature, 4000 otherwise.
 int defaultFullScale(const Reading &r);
 
+// What a display shows between the steps: each call comes right after the step it names has
+// completed, with the reading as that step left it.
+class StepWatcher
+{
+public:
+    virtual ~StepWatcher() = default;
+    virtual void textsCleared(const Reading &) { }
+    virtual void functionDecoded(const Reading &) { }
+    virtual void flagsDecoded(const Reading &) { }
+    virtual void signDecoded(const Reading &) { }
+};
+
 // Steps 1 to 7 in order: everything but the numeric value, whose full scale the caller picks.
-Result decodeTexts(Reading &r, QStringView frame, const QString &decimalSeparator);
+Result decodeTexts(Reading &r, QStringView frame, const QString &decimalSeparator,
+                   StepWatcher *watcher = nullptr);
 // All steps in order, with the default full scale.
 Result decodeFrame(Reading &r, QStringView frame, const QString &decimalSeparator);
 

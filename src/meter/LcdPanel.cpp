@@ -1,9 +1,9 @@
 #include "meter/LcdPanel.h"
 
-#include "app/Pictures.h"
-#include "app/WindowLook.h"
 #include "meter/MeterGlyphs.h"
 #include "meter/Reading.h"
+#include "support/Pictures.h"
+#include "support/WindowLook.h"
 
 #include <QEvent>
 #include <QHash>

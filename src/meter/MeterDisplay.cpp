@@ -1,147 +1,122 @@
 #include "meter/MeterDisplay.h"
 
-#include "app/FormControls.h"
-#include "app/RunState.h"
-#include "app/Services.h"
 #include "chart/AlarmLimits.h"
 #include "chart/AnalogDial.h"
 #include "chart/ChartControl.h"
+#include "links/LinkWatchdog.h"
 #include "meter/BarGraph.h"
-#include "meter/DisplayValues.h"
 #include "meter/LcdPanel.h"
 #include "recording/ReadingRecorder.h"
 #include "recording/SamplingClock.h"
 #include "support/Clock.h"
+#include "support/ErrorReport.h"
 #include "support/LocaleTexts.h"
 
-#include <QCheckBox>
 #include <QLabel>
 #include <QToolButton>
 
-MeterDisplay::MeterDisplay(FormControls &controls, RunState &state, Services &services,
-                           LcdPanel &panel, AlarmLimits &limits, ChartControl &chart,
-                           ReadingRecorder &recorder, SamplingClock &sampling)
+MeterDisplay::MeterDisplay(const Controls &controls, DisplayState &state, Clock &clock,
+                           ErrorReport &errors, const Parts &parts)
     : m_controls(controls)
     , m_state(state)
-    , m_services(services)
-    , m_panel(panel)
-    , m_limits(limits)
-    , m_chart(chart)
-    , m_recorder(recorder)
-    , m_sampling(sampling)
+    , m_clock(clock)
+    , m_errors(errors)
+    , m_parts(parts)
+    , m_sequence(state, parts.recorder.rules())
 {
+}
+
+void MeterDisplay::keep(const QString &frame)
+{
+    m_state.ReadingFrame = frame;
+    m_controls.USBtxt->setText(frame);
+}
+
+FrameDecoder::Result MeterDisplay::decode(const QString &)
+{
+    return LcdDisplayGostel();
+}
+
+void MeterDisplay::report(const QString &, const ConversionError &failure)
+{
+    m_errors.report(failure.message());
 }
 
 FrameDecoder::Result MeterDisplay::LcdDisplayGostel()
 {
-    const FrameDecoder::Result result = runSequence();
+    const FrameDecoder::Result result = m_sequence.run(m_state.ReadingFrame, QTime(), this);
     // Whatever step the frame reached, the panel shows what the steps before it set.
-    m_panel.commit();
+    m_controls.Panel1->commit();
     return result;
 }
 
-FrameDecoder::Result MeterDisplay::runSequence()
+void MeterDisplay::frameStarted()
 {
-    using namespace FrameDecoder;
-    Reading &r = m_state.reading;
-    const QString &frame = m_state.ReadingFrame;
-    ++m_framesShown;
+    m_parts.watchdog.frameArrived();
+}
 
-    m_controls.conok->show();
-    m_controls.conokn->hide();
-    m_state.LinkSilenceCount = 0;
+void MeterDisplay::textsCleared(const Reading &)
+{
+    LcdPanel &panel = *m_controls.Panel1;
+    panel.blank();
+    panel.setClockText(LocaleTexts::clockLabelText(m_clock.now(), m_state.TimeSeparatorText));
+    m_controls.USBtxt->setText(m_state.ReadingFrame);
+    panel.showSend();
+}
 
-    if (Result failure = decodeBits(r, frame))
-        return failure;
-    clearTexts(r);
-
-    m_panel.blank();
-    m_panel.setClockText(
-        LocaleTexts::clockLabelText(m_services.clock.now(), m_state.TimeSeparatorText));
-    m_controls.USBtxt->setText(frame);
-    m_panel.showSend();
-
-    if (Result failure = decodeFunction(r, frame))
-        return failure;
+void MeterDisplay::functionDecoded(const Reading &r)
+{
     if (r.markersValid)
-        m_panel.showFunction(r);
-
-    decodeDigitsAndFlags(r, frame);
-    m_panel.showFlags(r);
-
-    decodeSeparatorsAndSign(r, m_state.DecimalSeparatorText);
-    m_panel.showDecimalPoint(r.decimalPoint);
-
-    m_panel.setDigits(r.digitTexts);
-
-    buildValueText(r);
-
-    selectScale();
-    if (Result failure = computeNumericValue(r, m_state.dialScale.fullScale))
-        return failure;
-
-    m_limits.alarmTest(r.numericValue);
-    m_limits.trackMinMax(r.numericValue, r.valueText, r.unitText);
-    if (Result failure = moveNeedle())
-        return failure;
-
-    // A reading the recall clock cannot stamp is neither recorded nor charted.
-    if (Result failure = m_sampling.advanceRecallClock())
-        return failure;
-    // The chart takes the frames the record step would take, judged before that step changes
-    // the key and the countdown it compares with.
-    const bool charted = chartConditions();
-    if (Result failure = m_recorder.INDataToTable())
-        return failure;
-    if (Result failure = moveBar())
-        return failure;
-    return appendToChart(charted);
+        m_controls.Panel1->showFunction(r);
 }
 
-FrameDecoder::Result MeterDisplay::moveNeedle()
+void MeterDisplay::flagsDecoded(const Reading &r)
 {
-    const DialScale &scale = m_state.dialScale;
-    AnalogDial &dial = *m_controls.KD1;
-    dial.KDsetup(1);
-    dial.KDrun(scale.needleOffset);
-    const DisplayValues::Scale current {m_state.scaleCode, scale, 0};
-    if (FrameDecoder::Result failure
-        = DisplayValues::needlePosition(m_state.reading, current, m_needlePosition))
-        return failure;
-    dial.KDrun(m_needlePosition);
-    return {};
+    m_controls.Panel1->showFlags(r);
 }
 
-bool MeterDisplay::chartConditions() const
+void MeterDisplay::signDecoded(const Reading &r)
 {
-    return DisplayValues::chartConditions(m_state.reading, m_recorder.switches(), m_state.counters,
-                                          m_state.SampleCountdown);
+    m_controls.Panel1->showDecimalPoint(r.decimalPoint);
+    m_controls.Panel1->setDigits(r.digitTexts);
 }
 
-FrameDecoder::Result MeterDisplay::appendToChart(bool charted)
+void MeterDisplay::scaleSelected(const DisplayValues::Scale &scale)
 {
-    if (!charted)
-        return {};
-    if (FrameDecoder::Result failure
-        = DisplayValues::chartValue(m_state.reading, m_state.dialScale, m_chartValue))
-        return failure;
-    m_controls.Bt10->setText(QString::number(m_chart.AppendValue(double(m_chartValue))));
-    return {};
-}
-
-void MeterDisplay::selectScale()
-{
-    DisplayValues::Scale scale = DisplayValues::selectScale(m_state.reading);
-    m_state.scaleCode = std::move(scale.scaleCode);
-    m_state.dialScale = scale.dialScale;
     m_controls.PBar2->setMaximum(scale.barMaximum);
 }
 
-FrameDecoder::Result MeterDisplay::moveBar()
+void MeterDisplay::valueComputed(const Reading &r)
 {
-    if (FrameDecoder::Result failure
-        = DisplayValues::barPosition(m_state.reading, m_state.dialScale, m_barPosition))
+    m_parts.limits.alarmTest(r.numericValue);
+    m_parts.limits.trackMinMax(r.numericValue, r.valueText, r.unitText);
+}
+
+void MeterDisplay::needleReset(const DialScale &scale)
+{
+    m_controls.KD1->KDsetup(1);
+    m_controls.KD1->KDrun(scale.needleOffset);
+}
+
+void MeterDisplay::needleMoved(int position)
+{
+    m_controls.KD1->KDrun(position);
+}
+
+FrameDecoder::Result MeterDisplay::recallClock(QTime &time)
+{
+    if (FrameDecoder::Result failure = m_parts.sampling.advanceRecallClock())
         return failure;
-    m_controls.PBar2->setValue(m_barPosition);
+    time = m_parts.recorder.recordTime();
     return {};
+}
+
+void MeterDisplay::barMoved(int position)
+{
+    m_controls.PBar2->setValue(position);
+}
+
+void MeterDisplay::charted(int value)
+{
+    m_controls.Bt10->setText(QString::number(m_parts.chart.AppendValue(double(value))));
 }

@@ -1,58 +1,84 @@
 #pragma once
 
-#include "meter/FrameDecoder.h"
+#include "meter/FrameSequence.h"
+#include "meter/FrameSink.h"
 
 #include <QObject>
 
 class AlarmLimits;
+class AnalogDial;
+class BarGraph;
 class ChartControl;
+class Clock;
+class ErrorReport;
 class LcdPanel;
+class LinkWatchdog;
+class QLabel;
+class QToolButton;
 class ReadingRecorder;
 class SamplingClock;
-struct FormControls;
-struct RunState;
-struct Services;
 
-// The per-frame display sequence: decodes the frame that a link has placed in the run state,
-// rebuilds the replica LCD from it, and hands the reading on to the scale, the bar graph and the
-// parts that follow it, always in the same order.
-class MeterDisplay : public QObject
+// The window's frame sink and its per-frame display sequence: takes the frame a link has
+// completed, decodes it, rebuilds the replica LCD from it, and hands the reading on to the dial,
+// the alarms, the table, the bar graph and the chart, always in the same order.
+class MeterDisplay : public QObject, public FrameSink, private FrameSequence::Hooks
 {
     Q_OBJECT
 public:
-    MeterDisplay(FormControls &controls, RunState &state, Services &services, LcdPanel &panel,
-                 AlarmLimits &limits, ChartControl &chart, ReadingRecorder &recorder,
-                 SamplingClock &sampling);
+    struct Controls
+    {
+        LcdPanel *Panel1 = nullptr;
+        BarGraph *PBar2 = nullptr;
+        AnalogDial *KD1 = nullptr;
+        QToolButton *Bt10 = nullptr; // the chart's page indicator
+        QLabel *USBtxt = nullptr; // the hidden echo of the last frame
+    };
+    struct Parts
+    {
+        LinkWatchdog &watchdog;
+        AlarmLimits &limits;
+        SamplingClock &sampling;
+        ReadingRecorder &recorder;
+        ChartControl &chart;
+    };
+
+    MeterDisplay(const Controls &controls, DisplayState &state, Clock &clock, ErrorReport &errors,
+                 const Parts &parts);
 
     // Runs the whole sequence for the current frame. On a conversion failure the sequence ends
     // at the failing step and the failure is returned for the caller to report.
     FrameDecoder::Result LcdDisplayGostel();
 
     // The bar position the last frame asked for (the bar itself shows at most its maximum).
-    int barPosition() const { return m_barPosition; }
-    int framesShown() const { return m_framesShown; }
+    int barPosition() const { return m_sequence.barPosition(); }
+    int framesShown() const { return m_sequence.framesRun(); }
     // The needle position and the chart value of the last frame that got that far.
-    int needlePosition() const { return m_needlePosition; }
-    int chartValue() const { return m_chartValue; }
+    int needlePosition() const { return m_sequence.needlePosition(); }
+    int chartValue() const { return m_sequence.chartValue(); }
+
+protected:
+    void keep(const QString &frame) override;
+    FrameDecoder::Result decode(const QString &frame) override;
+    void report(const QString &frame, const ConversionError &failure) override;
 
 private:
-    FrameDecoder::Result runSequence();
-    void selectScale();
-    FrameDecoder::Result moveNeedle();
-    FrameDecoder::Result moveBar();
-    FrameDecoder::Result appendToChart(bool chartConditions);
-    bool chartConditions() const;
+    void frameStarted() override;
+    void textsCleared(const Reading &r) override;
+    void functionDecoded(const Reading &r) override;
+    void flagsDecoded(const Reading &r) override;
+    void signDecoded(const Reading &r) override;
+    void scaleSelected(const DisplayValues::Scale &scale) override;
+    void valueComputed(const Reading &r) override;
+    void needleReset(const DialScale &scale) override;
+    void needleMoved(int position) override;
+    FrameDecoder::Result recallClock(QTime &time) override;
+    void barMoved(int position) override;
+    void charted(int value) override;
 
-    FormControls &m_controls;
-    RunState &m_state;
-    Services &m_services;
-    LcdPanel &m_panel;
-    AlarmLimits &m_limits;
-    ChartControl &m_chart;
-    ReadingRecorder &m_recorder;
-    SamplingClock &m_sampling;
-    int m_barPosition = 20;
-    int m_needlePosition = 0;
-    int m_chartValue = 0;
-    int m_framesShown = 0;
+    Controls m_controls;
+    DisplayState &m_state;
+    Clock &m_clock;
+    ErrorReport &m_errors;
+    Parts m_parts;
+    FrameSequence m_sequence;
 };

@@ -1,8 +1,5 @@
 #include "recording/DataFiles.h"
 
-#include "app/FormControls.h"
-#include "app/RunState.h"
-#include "app/Services.h"
 #include "recording/ReadingRecorder.h"
 #include "recording/TableFiles.h"
 #include "support/Prompts.h"
@@ -10,11 +7,9 @@
 #include <QTableView>
 #include <QWidget>
 
-DataFiles::DataFiles(FormControls &controls, RunState &state, Services &services,
-                     ReadingRecorder &recorder)
+DataFiles::DataFiles(const Controls &controls, Prompts &prompts, ReadingRecorder &recorder)
     : m_controls(controls)
-    , m_state(state)
-    , m_services(services)
+    , m_prompts(prompts)
     , m_recorder(recorder)
 {
 }
@@ -31,7 +26,7 @@ void DataFiles::SpeedButton2Click()
     FileDialogOptions options;
     options.filter = fileFilter();
     options.fileName = m_lastOpened;
-    const QString fileName = m_services.prompts.openFile(m_controls.FCOMM, options);
+    const QString fileName = m_prompts.openFile(m_controls.dialogParent, options);
     if (fileName.isEmpty())
         return;
     m_lastOpened = fileName;
@@ -46,7 +41,7 @@ void DataFiles::SpeedButton2Click()
     else if (!xml)
         m_recorder.model().rowsAppended();
     if (!loaded) {
-        m_services.prompts.error(m_controls.FCOMM, u"Failed to Load File!"_qs);
+        m_prompts.error(m_controls.dialogParent, u"Failed to Load File!"_qs);
         return;
     }
     // Rows recorded before a text file was added to them are still unsaved; an XML file has
@@ -61,7 +56,7 @@ void DataFiles::saveasClick()
     options.filter = fileFilter();
     options.defaultExtension = u"xls"_qs;
     options.confirmOverwrite = true;
-    const QString fileName = m_services.prompts.saveFile(m_controls.FCOMM, options);
+    const QString fileName = m_prompts.saveFile(m_controls.dialogParent, options);
     if (fileName.isEmpty())
         return;
 
@@ -71,15 +66,15 @@ void DataFiles::saveasClick()
         m_recorder.markSaved();
     if (TableFiles::isXmlName(fileName)) {
         if (!saved)
-            m_services.prompts.applicationError(m_controls.FCOMM, reason);
+            m_prompts.applicationError(m_controls.dialogParent, reason);
     } else if (saved) {
-        m_services.prompts.information(
-            m_controls.FCOMM, u"save table to specified file: "_qs + fileName + u" Scuss!"_qs);
+        m_prompts.information(m_controls.dialogParent,
+                              u"save table to specified file: "_qs + fileName + u" Scuss!"_qs);
     } else {
-        m_services.prompts.information(m_controls.FCOMM,
-                                       u"Could not save table to specified file: "_qs + fileName);
+        m_prompts.information(m_controls.dialogParent,
+                              u"Could not save table to specified file: "_qs + fileName);
     }
-    m_controls.FCOMM->repaint();
+    m_controls.dialogParent->repaint();
     showCurrentRow();
 }
 

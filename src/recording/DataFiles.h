@@ -3,18 +3,23 @@
 #include <QObject>
 #include <QString>
 
+class Prompts;
+class QTableView;
+class QWidget;
 class ReadingRecorder;
-struct FormControls;
-struct RunState;
-struct Services;
 
 // Saving and loading the reading table as text or as an XML data packet.
 class DataFiles : public QObject
 {
     Q_OBJECT
 public:
-    DataFiles(FormControls &controls, RunState &state, Services &services,
-              ReadingRecorder &recorder);
+    struct Controls
+    {
+        QWidget *dialogParent = nullptr;
+        QTableView *DBGrid1 = nullptr;
+    };
+
+    DataFiles(const Controls &controls, Prompts &prompts, ReadingRecorder &recorder);
 
     // Open: a text file appends its rows to the table, an XML packet replaces them.
     void SpeedButton2Click();
@@ -26,9 +31,8 @@ public:
 private:
     void showCurrentRow();
 
-    FormControls &m_controls;
-    RunState &m_state;
-    Services &m_services;
+    Controls m_controls;
+    Prompts &m_prompts;
     ReadingRecorder &m_recorder;
     QString m_lastOpened; // proposed by the next open dialog
 };

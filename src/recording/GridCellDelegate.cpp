@@ -1,6 +1,6 @@
 #include "recording/GridCellDelegate.h"
 
-#include "app/WindowLook.h"
+#include "support/WindowLook.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,12 +1,8 @@
 #include "recording/ReadingRecorder.h"
 
-#include "app/FormControls.h"
-#include "app/RunState.h"
-#include "app/Services.h"
 #include "chart/ChartControl.h"
 #include "recording/GridCellDelegate.h"
 #include "support/Clock.h"
-#include "support/LocaleTexts.h"
 #include "support/Prompts.h"
 
 #include <QAction>
@@ -16,7 +12,6 @@
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
-#include <utility>
 
 namespace {
 
@@ -37,11 +32,12 @@ public:
 
 } // namespace
 
-ReadingRecorder::ReadingRecorder(FormControls &controls, RunState &state, Services &services,
-                                 ChartControl &chart)
+ReadingRecorder::ReadingRecorder(const Controls &controls, RecordState &state, Prompts &prompts,
+                                 Clock &clock, ChartControl &chart)
     : m_controls(controls)
     , m_state(state)
-    , m_services(services)
+    , m_prompts(prompts)
+    , m_clock(clock)
     , m_chart(chart)
 {
     QTableView *grid = m_controls.DBGrid1;
@@ -52,50 +48,58 @@ ReadingRecorder::ReadingRecorder(FormControls &controls, RunState &state, Servic
     grid->setItemDelegate(new GridCellDelegate(grid));
     // Every row is one text line high: the grid never measures rows, whatever their number.
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+
+    m_rules.setSwitchesSource([this] { return switches(); });
+    m_rules.setTick(m_controls.Trecord);
+    m_rules.onRowRecorded = [this] {
+        rowTaken();
+    };
+    m_rules.onMemoryFull = [this] {
+        stopOnFullMemory();
+    };
 }
 
 void ReadingRecorder::setRecordLimit(QAction *item, qint32 limit)
 {
     m_state.counters.RecordLimit = limit;
-    for (QAction *a : {m_controls.N10001, m_controls.N50001, m_controls.N100001, m_controls.N500001,
-                       m_controls.N1000001, m_controls.limitess})
+    for (QAction *a : m_controls.limitItems)
         a->setChecked(a == item);
 }
 
 void ReadingRecorder::N10001Click()
 {
-    setRecordLimit(m_controls.N10001, 1000);
+    setRecordLimit(m_controls.limitItems[0], 1000);
 }
 
 void ReadingRecorder::N50001Click()
 {
-    setRecordLimit(m_controls.N50001, 5000);
+    setRecordLimit(m_controls.limitItems[1], 5000);
 }
 
 void ReadingRecorder::N100001Click()
 {
-    setRecordLimit(m_controls.N100001, 10000);
+    setRecordLimit(m_controls.limitItems[2], 10000);
 }
 
 void ReadingRecorder::N500001Click()
 {
-    setRecordLimit(m_controls.N500001, 50000);
+    setRecordLimit(m_controls.limitItems[3], 50000);
 }
 
 void ReadingRecorder::N1000001Click()
 {
-    setRecordLimit(m_controls.N1000001, 100000);
+    setRecordLimit(m_controls.limitItems[4], 100000);
 }
 
 void ReadingRecorder::limitessClick()
 {
     // "limitless" is a large bound, not an unbounded table.
-    setRecordLimit(m_controls.limitess, 10000000);
+    setRecordLimit(m_controls.limitItems[5], 10000000);
 }
 
-FrameDecoder::Result ReadingRecorder::reloadSampleCountdown()
+std::optional<ConversionError> ReadingRecorder::reloadSampleCountdown()
 {
-    return RecordStep::reloadCountdown(m_controls.RecordSITime->text(), m_state.SampleCountdown);
+    return m_rules.reloadCountdown(m_controls.RecordSITime->text());
 }
 
 RecordSwitches ReadingRecorder::switches() const
@@ -106,42 +110,21 @@ RecordSwitches ReadingRecorder::switches() const
 
 QTime ReadingRecorder::recordTime() const
 {
-    return m_controls.RecallCheck->isChecked() ? m_state.RecallTime : m_services.clock.now().time();
+    return m_controls.RecallCheck->isChecked() ? m_state.RecallTime : m_clock.now().time();
 }
 
-FrameDecoder::Result ReadingRecorder::INDataToTable()
+void ReadingRecorder::rowTaken()
 {
-    // Out of memory, the table takes nothing more until New has emptied it.
-    if (m_memoryFull)
-        return {};
-    RecordStep::Outcome outcome
-        = RecordStep::take(m_state.reading, switches(), m_state.counters, m_state.SampleCountdown,
-                           recordTime(), m_state.TimeSeparatorText);
-    if (outcome.failure)
-        return outcome.failure;
-    if (!outcome.row)
-        return {};
-    if (!m_table.append(*outcome.row)) {
-        // The row was not stored: it neither counts nor takes a number.
-        --m_state.counters.RecordedCount;
-        --m_state.counters.RecordNo;
-        stopOnFullMemory();
-        return {};
-    }
     m_unsaved = true;
     followNewestRow();
-    Q_EMIT rowRecorded();
-    return {};
 }
 
 void ReadingRecorder::stopOnFullMemory()
 {
-    if (std::exchange(m_memoryFull, true))
-        return;
     // Shown after the reading's handler has returned, like every report from a link's handler.
     QTimer::singleShot(0, this, [this] {
-        m_services.prompts.information(
-            m_controls.FCOMM,
+        m_prompts.information(
+            m_controls.dialogParent,
             u"Not enough memory for more rows: recording has stopped. Save the table, then "
             "press New to record again."_qs);
     });
@@ -149,11 +132,8 @@ void ReadingRecorder::stopOnFullMemory()
 
 void ReadingRecorder::appendTestRow(const ReadingTable::Row &row)
 {
-    if (!m_table.append(row)) {
-        --m_state.counters.RecordNo;
-        stopOnFullMemory();
+    if (!m_rules.appendOutsideRules(row))
         return;
-    }
     m_unsaved = true;
     followNewestRow();
 }
@@ -170,7 +150,7 @@ void ReadingRecorder::followNewestRow()
 
 void ReadingRecorder::RecordNewClick()
 {
-    m_services.prompts.information(m_controls.FCOMM, u" Record deleted "_qs);
+    m_prompts.information(m_controls.dialogParent, u" Record deleted "_qs);
     if (m_table.rowCount() > 0) {
         m_table.clear();
         m_model.tableReset();
@@ -178,7 +158,7 @@ void ReadingRecorder::RecordNewClick()
     m_state.counters.RecordNo = 1;
     m_state.counters.RecordedCount = 0;
     m_unsaved = false;
-    m_memoryFull = false;
+    m_rules.clearMemoryFull();
     // The page indicator follows the chart back to its first page.
     m_controls.Bt10->setText(QString::number(m_chart.ClearChart()));
 }

@@ -1,24 +1,47 @@
 #pragma once
 
-#include "meter/FrameDecoder.h"
 #include "recording/ReadingTable.h"
 #include "recording/ReadingTableModel.h"
-#include "recording/RecordStep.h"
+#include "recording/RecordState.h"
+#include "recording/TableRecorder.h"
+#include "support/ConversionError.h"
 
 #include <QObject>
+#include <array>
+#include <optional>
 
 class ChartControl;
+class Clock;
+class Prompts;
 class QAction;
-struct FormControls;
-struct RunState;
-struct Services;
+class QCheckBox;
+class QLineEdit;
+class QTableView;
+class QTimer;
+class QToolButton;
+class QWidget;
 
-// The record step and its commands: the record limit of the Record menu and New.
+// The window's reading table: the record rules fed from the function board's switches, the grid
+// that follows the newest row, and the commands of the Record menu and New.
 class ReadingRecorder : public QObject
 {
     Q_OBJECT
 public:
-    ReadingRecorder(FormControls &controls, RunState &state, Services &services,
+    struct Controls
+    {
+        QWidget *dialogParent = nullptr;
+        QTableView *DBGrid1 = nullptr;
+        QCheckBox *RecordSI = nullptr;
+        QCheckBox *RepeatSet = nullptr;
+        QLineEdit *RecordSITime = nullptr;
+        QCheckBox *RecallCheck = nullptr;
+        QTimer *Trecord = nullptr;
+        QToolButton *Bt10 = nullptr; // the chart's page indicator
+        // N10001 .. N1000001 and limitess, in menu order.
+        std::array<QAction *, 6> limitItems {};
+    };
+
+    ReadingRecorder(const Controls &controls, RecordState &state, Prompts &prompts, Clock &clock,
                     ChartControl &chart);
 
     void N10001Click();
@@ -29,16 +52,13 @@ public:
     void limitessClick();
     void RecordNewClick();
 
-    // The record step: appends the current reading when the limit, the sampling countdown and
-    // the Repeat rule allow. Fails only when the interval edit holds no number.
-    FrameDecoder::Result INDataToTable();
-
+    TableRecorder &rules() { return m_rules; }
     ReadingTable &table() { return m_table; }
     ReadingTableModel &model() { return m_model; }
     // Reloads the sampling countdown from the interval edit (empty, "-" or "+" count as 0).
-    FrameDecoder::Result reloadSampleCountdown();
-    // The Sampling Interval and Repeat boxes and the interval text, as the record step reads them.
-    RecordSwitches switches() const;
+    std::optional<ConversionError> reloadSampleCountdown();
+    // The time of day a row taken now carries: the recall clock's while "RecallData" is checked.
+    QTime recordTime() const;
     // Appends a row outside the record rules (the recall clock's test command).
     void appendTestRow(const ReadingTable::Row &row);
 
@@ -50,22 +70,20 @@ public:
     bool hasUnsavedRows() const { return m_unsaved; }
     void markSaved() { m_unsaved = false; }
 
-Q_SIGNALS:
-    // The record step has just taken a row (and reloaded the sampling countdown).
-    void rowRecorded();
-
 private:
     void setRecordLimit(QAction *item, qint32 limit);
-    QTime recordTime() const;
+    RecordSwitches switches() const;
+    void rowTaken();
     void followNewestRow();
     void stopOnFullMemory();
 
-    FormControls &m_controls;
-    RunState &m_state;
-    Services &m_services;
+    Controls m_controls;
+    RecordState &m_state;
+    Prompts &m_prompts;
+    Clock &m_clock;
     ChartControl &m_chart;
     ReadingTable m_table;
     ReadingTableModel m_model {m_table};
+    TableRecorder m_rules {m_table, m_state.counters, m_state.SampleCountdown};
     bool m_unsaved = false;
-    bool m_memoryFull = false;
 };

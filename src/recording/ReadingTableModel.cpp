@@ -1,7 +1,7 @@
 #include "recording/ReadingTableModel.h"
 
-#include "app/WindowLook.h"
 #include "recording/ReadingTable.h"
+#include "support/WindowLook.h"
 
 #include <QFont>
 

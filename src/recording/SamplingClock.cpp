@@ -1,9 +1,8 @@
 #include "recording/SamplingClock.h"
 
-#include "app/FormControls.h"
-#include "app/RunState.h"
-#include "app/Services.h"
+#include "meter/DisplayState.h"
 #include "recording/ReadingRecorder.h"
+#include "recording/RecordState.h"
 #include "support/Clock.h"
 #include "support/ErrorReport.h"
 #include "support/LocaleTexts.h"
@@ -27,20 +26,17 @@ struct StartField
 
 } // namespace
 
-SamplingClock::SamplingClock(FormControls &controls, RunState &state, Services &services,
+SamplingClock::SamplingClock(const Controls &controls, RecordState &state,
+                             const DisplayState &display, Prompts &prompts, Clock &clock,
                              ErrorReport &errors, ReadingRecorder &recorder)
     : m_controls(controls)
     , m_state(state)
-    , m_services(services)
+    , m_display(display)
+    , m_prompts(prompts)
+    , m_clock(clock)
     , m_errors(errors)
     , m_recorder(recorder)
 {
-    // A row just taken starts a whole new interval: restarting the tick keeps the spacing of
-    // rows at the interval instead of somewhere up to a second short of it.
-    connect(&m_recorder, &ReadingRecorder::rowRecorded, this, [this] {
-        if (m_controls.Trecord->isActive())
-            m_controls.Trecord->start();
-    });
     m_controls.RecallCheck->installEventFilter(this);
 }
 
@@ -85,7 +81,7 @@ bool SamplingClock::RecordSITimeKeyPress(QKeyEvent *event)
         return false;
     if (text.size() == 1 && text[0] >= u'0' && text[0] <= u'9')
         return false;
-    m_services.prompts.warningCancel(m_controls.FCOMM, u"Please input number 0-9"_qs);
+    m_prompts.warningCancel(m_controls.dialogParent, u"Please input number 0-9"_qs);
     return true;
 }
 
@@ -99,7 +95,7 @@ void SamplingClock::RecordSIClick()
 
 void SamplingClock::TrecordTimer()
 {
-    RecordStep::tick(m_controls.RecordSI->isChecked(), m_state.SampleCountdown);
+    m_recorder.rules().tick();
 }
 
 FrameDecoder::Result SamplingClock::readStartTime()
@@ -146,7 +142,7 @@ void SamplingClock::TimeHKeyUp()
             *f.field = *value;
             continue;
         }
-        m_services.prompts.information(m_controls.FCOMM, u"Input error!"_qs);
+        m_prompts.information(m_controls.dialogParent, u"Input error!"_qs);
         f.edit->setText(u"00"_qs);
     }
 }
@@ -154,7 +150,7 @@ void SamplingClock::TimeHKeyUp()
 FrameDecoder::Result SamplingClock::advanceRecallClock()
 {
     if (!m_controls.RecallCheck->isChecked()) {
-        m_state.RecallTime = m_services.clock.now().time();
+        m_state.RecallTime = m_clock.now().time();
         return {};
     }
     const std::optional<qint32> interval = strictToInt(m_controls.TimeInt->text());
@@ -171,11 +167,11 @@ void SamplingClock::RecallDataTestClick()
         report(failure);
         return;
     }
-    const Reading &r = m_state.reading;
+    const Reading &r = m_display.reading;
     ReadingTable::Row row;
     row.value = r.valueText;
     row.nval = qint32(r.numericValue);
-    row.time = LocaleTexts::recordTimeText(m_state.RecallTime, m_state.TimeSeparatorText);
+    row.time = LocaleTexts::recordTimeText(m_state.RecallTime, m_display.TimeSeparatorText);
     row.no = m_state.counters.RecordNo++;
     row.dcAc = r.functionText;
     row.unit = r.unitText;

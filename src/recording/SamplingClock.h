@@ -4,13 +4,18 @@
 
 #include <QObject>
 
+class Clock;
 class ErrorReport;
+class Prompts;
+class QCheckBox;
 class QKeyEvent;
 class QLineEdit;
+class QPushButton;
+class QTimer;
+class QWidget;
 class ReadingRecorder;
-struct FormControls;
-struct RunState;
-struct Services;
+struct DisplayState;
+struct RecordState;
 
 // The sampling interval of the record step and the recall clock, with the digit-only key filter
 // that the interval, recall and page-size edits share.
@@ -18,8 +23,20 @@ class SamplingClock : public QObject
 {
     Q_OBJECT
 public:
-    SamplingClock(FormControls &controls, RunState &state, Services &services, ErrorReport &errors,
-                  ReadingRecorder &recorder);
+    struct Controls
+    {
+        QWidget *dialogParent = nullptr;
+        QCheckBox *RecordSI = nullptr;
+        QTimer *Trecord = nullptr;
+        QCheckBox *RecallCheck = nullptr;
+        QLineEdit *TimeH = nullptr;
+        QLineEdit *TimeM = nullptr;
+        QLineEdit *TimeS = nullptr;
+        QLineEdit *TimeInt = nullptr;
+    };
+
+    SamplingClock(const Controls &controls, RecordState &state, const DisplayState &display,
+                  Prompts &prompts, Clock &clock, ErrorReport &errors, ReadingRecorder &recorder);
 
     // Installs the key filter on an edit.
     void filterDigits(QLineEdit *edit);
@@ -49,9 +66,11 @@ private:
     FrameDecoder::Result readStartTime();
     void report(const FrameDecoder::Result &failure);
 
-    FormControls &m_controls;
-    RunState &m_state;
-    Services &m_services;
+    Controls m_controls;
+    RecordState &m_state;
+    const DisplayState &m_display;
+    Prompts &m_prompts;
+    Clock &m_clock;
     ErrorReport &m_errors;
     ReadingRecorder &m_recorder;
 };

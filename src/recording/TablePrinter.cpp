@@ -1,8 +1,5 @@
 #include "recording/TablePrinter.h"
 
-#include "app/FormControls.h"
-#include "app/RunState.h"
-#include "app/Services.h"
 #include "recording/ReadingTable.h"
 #include "recording/TableReport.h"
 #include "support/Prompts.h"
@@ -10,11 +7,9 @@
 #include <QPrinter>
 #include <QTableView>
 
-TablePrinter::TablePrinter(FormControls &controls, RunState &state, Services &services,
-                           const ReadingTable &table)
+TablePrinter::TablePrinter(const Controls &controls, Prompts &prompts, const ReadingTable &table)
     : m_controls(controls)
-    , m_state(state)
-    , m_services(services)
+    , m_prompts(prompts)
     , m_table(table)
 {
 }
@@ -25,7 +20,7 @@ void TablePrinter::MajPrintClick()
     // before the command and leaves the grid's selection alone.
     const qsizetype rows = m_table.rowCount();
     const ReadingTable &table = m_table;
-    m_services.prompts.printPreview(m_controls.FCOMM, [&table, rows](QPrinter *printer) {
+    m_prompts.printPreview(m_controls.dialogParent, [&table, rows](QPrinter *printer) {
         printer->setCopyCount(1);
         printer->setDuplex(QPrinter::DuplexNone);
         printer->setPrintRange(QPrinter::AllPages);

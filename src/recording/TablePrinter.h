@@ -2,24 +2,28 @@
 
 #include <QObject>
 
+class Prompts;
+class QTableView;
+class QWidget;
 class ReadingTable;
-struct FormControls;
-struct RunState;
-struct Services;
 
 // Printing the reading table as an A4 list, through the print preview.
 class TablePrinter : public QObject
 {
     Q_OBJECT
 public:
-    TablePrinter(FormControls &controls, RunState &state, Services &services,
-                 const ReadingTable &table);
+    struct Controls
+    {
+        QWidget *dialogParent = nullptr;
+        QTableView *DBGrid1 = nullptr;
+    };
+
+    TablePrinter(const Controls &controls, Prompts &prompts, const ReadingTable &table);
 
     void MajPrintClick();
 
 private:
-    FormControls &m_controls;
-    RunState &m_state;
-    Services &m_services;
+    Controls m_controls;
+    Prompts &m_prompts;
     const ReadingTable &m_table;
 };

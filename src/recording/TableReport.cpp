@@ -1,8 +1,8 @@
 #include "recording/TableReport.h"
 
-#include "app/WindowLook.h"
 #include "meter/MeterGlyphs.h"
 #include "recording/ReadingTable.h"
+#include "support/WindowLook.h"
 
 #include <QFile>
 #include <QFontMetricsF>

@@ -1,9 +1,9 @@
-#include "app/ClickLabel.h"
 #include "app/ExitCommand.h"
 #include "links/SerialLink.h"
 #include "meter/BarGraph.h"
 #include "meter/MeterDisplay.h"
 #include "recording/ReadingRecorder.h"
+#include "support/ClickLabel.h"
 #include "support/TestWindow.h"
 
 #include <QAbstractButton>

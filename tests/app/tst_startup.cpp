@@ -85,7 +85,7 @@ void TestStartUp::initialState()
     QCOMPARE(s.counters.RecordNo, 1);
     QCOMPARE(s.counters.RecordedCount, 0);
     QCOMPARE(s.counters.RecordLimit, 10000);
-    QCOMPARE(s.TrackedUnit, u"113"_qs);
+    QCOMPARE(s.limits.TrackedUnit, u"113"_qs);
     QCOMPARE(s.DecimalSeparatorText, u"."_qs); // ctest runs this under C.UTF-8
     QCOMPARE(s.profile.receiveHandler, ReceiveHandler::GostelData);
     QCOMPARE(t.find<QToolButton>(u"Bt10"_qs)->text(), u"1"_qs);

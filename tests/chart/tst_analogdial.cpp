@@ -38,7 +38,7 @@ struct Dial
     explicit Dial(const QString &code = u"4"_qs, DialScale scale = {4000, 400, 40, 80})
     {
         panel.resize(371, 143);
-        dial = std::make_unique<AnalogDial>(state, &panel);
+        dial = std::make_unique<AnalogDial>(state, state.limits, &panel);
         dial->setGeometry(2, 2, 367, 139);
         setScale(code, scale);
     }

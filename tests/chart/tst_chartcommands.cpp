@@ -1,8 +1,8 @@
-#include "app/ClickLabel.h"
 #include "chart/ChartCommands.h"
 #include "chart/ChartControl.h"
 #include "chart/ChartView.h"
 #include "meter/MeterDisplay.h"
+#include "support/ClickLabel.h"
 #include "support/TestWindow.h"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+#include "links/LinkWatchdog.h"
 #include "links/SerialLink.h"
 #include "meter/BarGraph.h"
 #include "meter/MeterDisplay.h"
@@ -154,7 +155,7 @@ void TestSerialLink::unopenablePortIsReported()
 void TestSerialLink::watchdogShowsSilence()
 {
     TestWindow t;
-    SerialLink &link = t.window->serialLink();
+    LinkWatchdog &watchdog = t.window->watchdog();
     t.window->show();
     QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
     t.find<QTimer>(u"ConTimer"_qs)->stop(); // the test ticks it
@@ -163,10 +164,10 @@ void TestSerialLink::watchdogShowsSilence()
     QVERIFY(!t.showFrame(u"A00012340010D"_qs));
     QVERIFY(visible(t, u"conok"_qs));
     QVERIFY(!visible(t, u"conokn"_qs));
-    link.ConTimerTimer();
-    link.ConTimerTimer();
+    watchdog.ConTimerTimer();
+    watchdog.ConTimerTimer();
     QVERIFY(visible(t, u"conok"_qs));
-    link.ConTimerTimer(); // the third silent tick
+    watchdog.ConTimerTimer(); // the third silent tick
     QVERIFY(!visible(t, u"conok"_qs));
     QVERIFY(visible(t, u"conokn"_qs));
     QCOMPARE(t.window->state().LinkSilenceCount, 0);
@@ -174,8 +175,8 @@ void TestSerialLink::watchdogShowsSilence()
     // Frames closer than the watchdog's three ticks keep the picture steady.
     for (int i = 0; i < 10; ++i) {
         QVERIFY(!t.showFrame(u"A00012340010D"_qs));
-        link.ConTimerTimer();
-        link.ConTimerTimer();
+        watchdog.ConTimerTimer();
+        watchdog.ConTimerTimer();
         QVERIFY(visible(t, u"conok"_qs));
     }
 }

@@ -89,19 +89,30 @@ QString describe(const Reading &r)
     return lines.join(u'\n');
 }
 
-// The steps one by one, stopping at the first failure, as the display sequence runs them.
-Result decodePiecewise(Reading &r, QStringView frame, const QString &separator)
+// Notes each call with what the reading holds at that moment.
+class StepLog : public StepWatcher
 {
-    if (auto failure = decodeBits(r, frame))
-        return failure;
-    clearTexts(r);
-    if (auto failure = decodeFunction(r, frame))
-        return failure;
-    decodeDigitsAndFlags(r, frame);
-    decodeSeparatorsAndSign(r, separator);
-    buildValueText(r);
-    return computeNumericValue(r, defaultFullScale(r));
-}
+public:
+    QStringList calls;
+    void textsCleared(const Reading &r) override
+    {
+        calls << u"cleared "_qs + r.functionText + u'|' + r.unitText + u'|' + r.autoText;
+    }
+    void functionDecoded(const Reading &r) override
+    {
+        calls << u"function "_qs + r.functionText + u'|' + r.rangeText;
+    }
+    void flagsDecoded(const Reading &r) override
+    {
+        calls << u"flags "_qs + QStringList(r.digitTexts.begin(), r.digitTexts.end()).join(u"")
+                + u' ' + flagsSet(r).join(u' ');
+    }
+    void signDecoded(const Reading &r) override
+    {
+        calls << u"sign "_qs + QString::number(r.decimalPoint) + u' ' + r.signText + u'|'
+                + r.valueText;
+    }
+};
 
 } // namespace
 
@@ -132,8 +143,8 @@ private slots:
     void onlyFirstThirteenCharactersRead();
     void frameBits_data();
     void frameBits();
-    void piecewiseMatchesDecodeFrame_data();
-    void piecewiseMatchesDecodeFrame();
+    void watcherSeesEachStepInOrder_data();
+    void watcherSeesEachStepInOrder();
 };
 
 void TestFrameDecoder::functionTable_data()
@@ -698,30 +709,38 @@ void TestFrameDecoder::frameBits()
         QCOMPARE(r.bit(position), bits[position - 1] == u'1');
 }
 
-void TestFrameDecoder::piecewiseMatchesDecodeFrame_data()
+void TestFrameDecoder::watcherSeesEachStepInOrder_data()
 {
-    QTest::addColumn<QStringList>("frames");
+    QTest::addColumn<QString>("frame");
+    QTest::addColumn<QStringList>("calls");
 
-    QTest::newRow("mixed run") << QStringList {
-        u"A00012340010D"_qs, u"A11000250001D"_qs, u"A22200000100D"_qs, u"A12000000500D"_qs,
-        u"B00012340010D"_qs, u"A8FF12342008D"_qs, u"A9FF12340000D"_qs, u"AA0012340000D"_qs,
-        u"A8005678E000D"_qs, u"A00012A40400D"_qs, u"A000G2340000D"_qs, u"A0001234001"_qs,
-        u"A41112340018D"_qs, u"A71256780000D"_qs, u"B003E0000000D"_qs, u"A3FF0599F7F9D"_qs,
-    };
+    // The reading before holds texts of an earlier frame: "stale", "previous value".
+    QTest::newRow("DC volts") << u"A00012340010D"_qs
+                              << QStringList {u"cleared ||"_qs, u"function DCV|4 V"_qs,
+                                              u"flags 1234 autoRange"_qs,
+                                              u"sign 1 |previous value"_qs};
+    QTest::newRow("markers invalid: no function, digits still")
+        << u"B00012340000D"_qs
+        << QStringList {u"cleared ||"_qs, u"function |previous"_qs, u"flags 1234 "_qs,
+                        u"sign 0 |previous value"_qs};
+    QTest::newRow("fails in the function table")
+        << u"AA0012340000D"_qs << QStringList {u"cleared ||"_qs};
+    QTest::newRow("fails on the frame bits") << u"A000G2340000D"_qs << QStringList {};
 }
 
-void TestFrameDecoder::piecewiseMatchesDecodeFrame()
+void TestFrameDecoder::watcherSeesEachStepInOrder()
 {
-    QFETCH(QStringList, frames);
+    QFETCH(QString, frame);
+    QFETCH(QStringList, calls);
 
-    Reading whole = staleReading();
-    Reading steps = staleReading();
-    for (const QString &frame : frames) {
-        const Result a = decodeFrame(whole, frame, u","_qs);
-        const Result b = decodePiecewise(steps, frame, u","_qs);
-        QCOMPARE(b, a);
-        QCOMPARE(describe(steps), describe(whole));
-    }
+    Reading r = staleReading();
+    StepLog log;
+    const Result result = decodeTexts(r, frame, point, &log);
+    QCOMPARE(log.calls, calls);
+    // Watched or not, the decoder does the same.
+    Reading unwatched = staleReading();
+    QCOMPARE(decodeTexts(unwatched, frame, point), result);
+    QCOMPARE(describe(unwatched), describe(r));
 }
 
 QTEST_APPLESS_MAIN(TestFrameDecoder)

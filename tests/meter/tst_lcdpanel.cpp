@@ -1,7 +1,7 @@
-#include "app/WindowLook.h"
 #include "meter/FrameDecoder.h"
 #include "meter/LcdPanel.h"
 #include "meter/MeterGlyphs.h"
+#include "support/WindowLook.h"
 
 #include <QImage>
 #include <QLabel>

@@ -1,21 +1,32 @@
 #include "FrameFeed.h"
 
-void FrameFeed::feed(QByteArrayView bytes)
+void FrameFeed::keep(const QString &)
 {
-    m_assembler.feed(bytes, [this](const QString &frame) {
-        ++m_frames;
-        const QTime &now = m_clock.now();
-        if (!FrameAssembler::plausible(frame)) {
-            ++m_dropped;
-            if (m_listener)
-                m_listener(frame, Outcome::Dropped, nullptr);
-            return;
-        }
-        const FrameDecoder::Result failure = m_sequence.run(frame, now);
-        if (failure)
-            ++m_failed;
-        if (m_listener)
-            m_listener(frame, failure ? Outcome::Failed : Outcome::Decoded,
-                       failure ? &*failure : nullptr);
-    });
+    ++m_frames;
+    m_now = &m_clock.now();
+}
+
+FrameDecoder::Result FrameFeed::decode(const QString &frame)
+{
+    return m_sequence.run(frame, *m_now);
+}
+
+void FrameFeed::report(const QString &frame, const ConversionError &failure)
+{
+    ++m_failed;
+    if (m_listener)
+        m_listener(frame, Outcome::Failed, &failure);
+}
+
+void FrameFeed::dropped(const QString &frame)
+{
+    ++m_dropped;
+    if (m_listener)
+        m_listener(frame, Outcome::Dropped, nullptr);
+}
+
+void FrameFeed::decoded(const QString &frame)
+{
+    if (m_listener)
+        m_listener(frame, Outcome::Decoded, nullptr);
 }

@@ -2,18 +2,18 @@
 
 #include "TimeOfDay.h"
 #include "links/FrameAssembler.h"
+#include "meter/FrameSink.h"
 #include "recording/HeadlessSequence.h"
 
 #include <QByteArrayView>
 #include <functional>
 
-// Received bytes to frames to the headless sequence, as the window's serial receive handler
-// does it: a frame that is not plausible is dropped without being decoded, and a frame that
-// fails at some step ends there while the next one starts afresh.
-class FrameFeed
+// Received bytes to frames to the headless sequence, through the same assembly and frame sink
+// steps as the window's serial link: a frame that is not plausible is dropped without being
+// decoded, and a frame that fails at some step ends there while the next one starts afresh.
+class FrameFeed : public FrameSink
 {
 public:
-    enum class Outcome { Dropped, Decoded, Failed };
     // The frame, what became of it, and the failure of a failed frame. The sequence holds the
     // rest; the frame text is only valid during the call.
     using Listener = std::function<void(const QString &frame, Outcome outcome,
@@ -25,7 +25,11 @@ public:
     }
 
     void setListener(Listener listener) { m_listener = std::move(listener); }
-    void feed(QByteArrayView bytes);
+    void feed(QByteArrayView bytes)
+    {
+        m_assembler.feed(bytes,
+                         [this](const QString &frame) { take(frame, &FrameAssembler::plausible); });
+    }
     // Forgets a frame half received, as when the device went away in its middle.
     void clearPartial() { m_assembler.clear(); }
 
@@ -35,10 +39,18 @@ public:
     qint64 dropped() const { return m_dropped; }
     qint64 failed() const { return m_failed; }
 
+protected:
+    void keep(const QString &frame) override;
+    FrameDecoder::Result decode(const QString &frame) override;
+    void report(const QString &frame, const ConversionError &failure) override;
+    void dropped(const QString &frame) override;
+    void decoded(const QString &frame) override;
+
 private:
     HeadlessSequence &m_sequence;
     FrameAssembler m_assembler;
     TimeOfDay m_clock;
+    const QTime *m_now = nullptr;
     Listener m_listener;
     qint64 m_frames = 0;
     qint64 m_dropped = 0;

@@ -35,15 +35,14 @@ LogSession::LogSession(const LogOptions &options)
     : m_options(options)
     , m_sequence(LocaleTexts::decimalSeparatorText(), LocaleTexts::timeSeparatorText())
 {
-    RecordSwitches &switches = m_sequence.switches();
-    switches.samplingInterval = options.samplingInterval;
-    switches.repeat = options.repeat;
-    switches.intervalText = options.intervalText;
+    TableRecorder &recorder = m_sequence.recorder();
+    recorder.setSwitches({options.samplingInterval, options.repeat, options.intervalText});
     m_sequence.counters().RecordLimit = options.limit;
 
     // The window's Trecord: one tick a second while Sampling Interval is on.
     m_tick.setInterval(1000);
-    connect(&m_tick, &QTimer::timeout, this, [this] { m_sequence.tick(); });
+    connect(&m_tick, &QTimer::timeout, this, [this] { m_sequence.recorder().tick(); });
+    recorder.setTick(&m_tick);
 
     m_statusOnTerminal = ::isatty(STDERR_FILENO) == 1;
     m_statusTimer.setInterval(250);
@@ -68,7 +67,7 @@ int LogSession::start()
         return m_port ? ExitCode::PortUnavailable : ExitCode::InputUnreadable;
     if (!openCapture()) {
         if (m_port)
-            m_port->close();
+            m_port->source().close();
         return ExitCode::OutputUnwritable;
     }
 
@@ -134,9 +133,10 @@ bool LogSession::openSource()
     m_port = m_options.source == LogOptions::Source::Com
         ? PortSource::forComNumber(m_options.comNumber)
         : PortSource::forPath(m_options.portPath);
-    m_port->setReconnectSeconds(m_options.reconnectSeconds);
-    m_port->setOnBytes([this](QByteArrayView bytes) { onBytes(bytes); });
-    connect(m_port.get(), &PortSource::lost, this, [this](const QString &reason) {
+    SerialSource &source = m_port->source();
+    source.setReconnectSeconds(m_options.reconnectSeconds);
+    source.setOnChunk([this](QByteArrayView bytes) { onBytes(bytes); });
+    connect(&source, &MeterSource::lost, this, [this](const QString &reason) {
         // What the device left half-sent cannot belong to what it sends when it is back.
         m_feed.clearPartial();
         say(m_port->deviceName() + u" went away ("_qs + reason + u")"_qs
@@ -145,9 +145,9 @@ bool LogSession::openSource()
                              + u" s for it to come back"_qs)
                    : QString()));
     });
-    connect(m_port.get(), &PortSource::back, this,
+    connect(&source, &MeterSource::back, this,
             [this] { say(m_port->deviceName() + u" is back"_qs); });
-    connect(m_port.get(), &PortSource::gone, this, [this] {
+    connect(&source, &MeterSource::gone, this, [this] {
         if (m_options.reconnectSeconds > 0)
             say(m_port->deviceName() + u" did not come back; ending the run"_qs);
         finish(ExitCode::Done);
@@ -194,9 +194,6 @@ void LogSession::onFrame(const QString &frame, FrameFeed::Outcome outcome,
         const Reading &r = m_sequence.reading();
         m_lastReading = r.valueText + u' ' + r.unitText + u' ' + r.functionText;
     }
-    // A row just taken starts a whole new interval, as in the window.
-    if (m_sequence.recorded() && m_tick.isActive())
-        m_tick.start();
     const RecordCounters &c = m_sequence.counters();
     if (!m_limitNoted && c.RecordedCount >= c.RecordLimit) {
         m_limitNoted = true;
@@ -249,7 +246,7 @@ void LogSession::finish(int exitCode)
     m_statusTimer.stop();
     m_durationTimer.stop();
     if (m_port)
-        m_port->close();
+        m_port->source().close();
     if (m_capture.isOpen()) {
         if (!m_capture.flush()) {
             say(u"cannot write the capture "_qs + m_options.capturePath + u": "_qs

@@ -1,4 +1,4 @@
-#include "support/SystemPorts.h"
+#include "links/SystemPorts.h"
 
 #include <QSerialPortInfo>
 

@@ -1,4 +1,4 @@
-#include "app/Pictures.h"
+#include "support/Pictures.h"
 
 #include <QPainter>
 #include <QSvgRenderer>

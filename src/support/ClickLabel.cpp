@@ -1,4 +1,4 @@
-#include "app/ClickLabel.h"
+#include "support/ClickLabel.h"
 
 #include <QMouseEvent>
 

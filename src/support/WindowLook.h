@@ -8,6 +8,10 @@
 // present stand in for them.
 namespace WindowLook {
 
+// The window's client area, below the menu bar; its size is fixed.
+constexpr int ClientWidth = 809;
+constexpr int ClientHeight = 532;
+
 inline const QColor Cream(0xFF, 0xFB, 0xF0);
 inline const QColor Silver(0xC0, 0xC0, 0xC0);
 

@@ -1,4 +1,4 @@
-#include "app/WindowLook.h"
+#include "support/WindowLook.h"
 
 namespace WindowLook {
 
