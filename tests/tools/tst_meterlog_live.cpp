@@ -3,7 +3,7 @@
 
 #include "MeterScript.h"
 #include "MeterlogProcess.h"
-#include "support/Pty.h"
+#include "Pty.h"
 
 #include <QDir>
 #include <QRegularExpression>
