@@ -1,6 +1,7 @@
 // The per-frame display sequence in the real window on Qt's offscreen platform, and the time
 // from a byte written into a pseudo-terminal to the reading on the replica LCD.
 
+#include "Pty.h"
 #include "QtBenchmarkMain.h"
 #include "app/MainWindow.h"
 #include "links/SerialLink.h"
@@ -16,12 +17,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <benchmark/benchmark.h>
-#include <cerrno>
-#include <fcntl.h>
 #include <malloc.h>
-#include <stdlib.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
 
@@ -125,16 +121,14 @@ BENCHMARK(BM_GridMemoryPerRow)->Arg(1'000'000)->Iterations(1)->Unit(benchmark::k
 // pseudo-terminal and the serial link's poll (50 ms).
 void BM_ByteToLcdLatency(benchmark::State &state)
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ::grantpt(master);
-    ::unlockpt(master);
-    termios tio {};
-    ::tcgetattr(master, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(master, TCSANOW, &tio);
+    Pty pty;
+    if (!pty.isOpen()) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
 
     Window w;
-    w.names.setOverride(1, QString::fromLocal8Bit(::ptsname(master)));
+    w.names.setOverride(1, pty.slavePath());
     w.window.findChild<QPushButton *>(u"COMCon"_qs)->click();
     if (!w.window.serialLink().COMM2().IsOpen()) {
         state.SkipWithError("the pseudo-terminal did not open");
@@ -154,7 +148,7 @@ void BM_ByteToLcdLatency(benchmark::State &state)
             QApplication::processEvents(QEventLoop::AllEvents, 1);
         QElapsedTimer t;
         t.start();
-        if (::write(master, bytes.constData(), size_t(bytes.size())) != bytes.size()) {
+        if (!pty.write(bytes)) {
             state.SkipWithError("write failed");
             break;
         }
@@ -162,7 +156,6 @@ void BM_ByteToLcdLatency(benchmark::State &state)
             QApplication::processEvents(QEventLoop::AllEvents, 1);
         state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);
     }
-    ::close(master);
 }
 BENCHMARK(BM_ByteToLcdLatency)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(60);
 

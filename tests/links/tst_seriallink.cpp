@@ -1,10 +1,10 @@
+#include "Pty.h"
 #include "links/LinkWatchdog.h"
 #include "links/SerialLink.h"
 #include "meter/BarGraph.h"
 #include "meter/MeterDisplay.h"
 #include "support/ErrorReport.h"
 #include "support/MeterBytes.h"
-#include "support/Pty.h"
 #include "support/TestWindow.h"
 #include "support/WindowProbe.h"
 

@@ -1,6 +1,6 @@
+#include "Pty.h"
 #include "links/SerialPortDriver.h"
 #include "support/PortNames.h"
-#include "support/Pty.h"
 
 #include <QSerialPort>
 #include <QSignalSpy>

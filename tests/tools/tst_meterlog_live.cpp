@@ -3,7 +3,7 @@
 
 #include "MeterScript.h"
 #include "MeterlogProcess.h"
-#include "support/Pty.h"
+#include "Pty.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -12,8 +12,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
-#include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
 class TestMeterlogLive : public QObject
@@ -37,29 +35,13 @@ namespace {
 class Terminal
 {
 public:
-    Terminal()
-    {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        char name[128];
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0
-            || ::ptsname_r(m_master, name, sizeof name) != 0)
-            return;
-        m_slavePath = QByteArray(name);
-        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    }
-    ~Terminal()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-    }
-    Terminal(const Terminal &) = delete;
-    Terminal &operator=(const Terminal &) = delete;
+    Terminal() { m_pty.setNonBlocking(); }
 
     // Makes the terminal the standard error of a process about to start. Opened in the child
     // without becoming anyone's controlling terminal.
     void becomeStandardError(QProcess &process) const
     {
-        process.setChildProcessModifier([path = m_slavePath] {
+        process.setChildProcessModifier([path = QFile::encodeName(m_pty.slavePath())] {
             const int fd = ::open(path.constData(), O_WRONLY | O_NOCTTY);
             if (fd >= 0) {
                 ::dup2(fd, STDERR_FILENO);
@@ -68,19 +50,10 @@ public:
         });
     }
     // Everything shown since the last call.
-    QByteArray read()
-    {
-        QByteArray shown;
-        char buffer[4096];
-        ssize_t n;
-        while (m_master >= 0 && (n = ::read(m_master, buffer, sizeof buffer)) > 0)
-            shown.append(buffer, n);
-        return shown;
-    }
+    QByteArray read() { return m_pty.readAvailable(); }
 
 private:
-    int m_master = -1;
-    QByteArray m_slavePath;
+    Pty m_pty {Pty::Line::Terminal};
 };
 
 // Starts the line (the first frame needs the line feed before it) and keeps the meter sending

@@ -2,6 +2,7 @@
 // meter sends them over its cable, for demos, end-to-end tests and benchmarks.
 
 #include "MeterScript.h"
+#include "Pty.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -117,31 +119,29 @@ class Output
 public:
     ~Output()
     {
-        if (m_slaveFd >= 0)
-            ::close(m_slaveFd);
-        if (m_fd >= 0)
+        // The pseudo-terminal's descriptors are its own.
+        if (!m_pty && m_fd >= 0)
             ::close(m_fd);
     }
 
     bool openPty(QString *error)
     {
-        m_fd = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (m_fd < 0 || grantpt(m_fd) != 0 || unlockpt(m_fd) != 0) {
-            *error = errnoText("cannot create a pseudo-terminal");
+        m_pty = std::make_unique<Pty>();
+        if (!m_pty->isOpen()) {
+            *error = m_pty->errorString();
             return false;
         }
-        char name[256];
-        if (ptsname_r(m_fd, name, sizeof name) != 0) {
-            *error = errnoText("ptsname");
-            return false;
-        }
-        m_path = QFile::decodeName(name);
-        m_slaveFd = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (m_slaveFd < 0 || !makeRaw(m_slaveFd, 9600)) {
+        m_fd = m_pty->masterFd();
+        m_path = m_pty->slavePath();
+        if (!m_pty->openSlave() || !makeRaw(m_pty->slaveFd(), 9600)) {
             *error = errnoText("cannot set up the pseudo-terminal's slave");
             return false;
         }
-        return setNonBlocking(error);
+        if (!m_pty->setNonBlocking()) {
+            *error = errnoText("fcntl");
+            return false;
+        }
+        return true;
     }
 
     bool openDevice(const QString &path, int baud, QString *error)
@@ -167,7 +167,7 @@ public:
     void setBacklogLimit(int bytes) { m_backlogLimit = bytes; }
 
     const QString &path() const { return m_path; }
-    bool isPty() const { return m_slaveFd >= 0; }
+    bool isPty() const { return m_pty && m_pty->slaveFd() >= 0; }
     int fd() const { return m_fd; }
 
     // False only on a write error that ends the run. A reading that does not fit is dropped.
@@ -180,7 +180,7 @@ public:
             return true;
         }
         if (isPty() && m_backlogLimit > 0 && queued() + bytes.size() > m_backlogLimit) {
-            tcflush(m_slaveFd, TCIFLUSH);
+            tcflush(m_pty->slaveFd(), TCIFLUSH);
             ++m_flushes;
         }
         const ssize_t n = ::write(m_fd, bytes.constData(), size_t(bytes.size()));
@@ -219,7 +219,7 @@ public:
     {
         int n = 0;
         if (isPty())
-            ioctl(m_slaveFd, FIONREAD, &n);
+            ioctl(m_pty->slaveFd(), FIONREAD, &n);
         else if (m_isTty)
             ioctl(m_fd, TIOCOUTQ, &n);
         return n;
@@ -230,8 +230,8 @@ public:
     // Whatever a reader writes into the slave is read and thrown away so it never blocks.
     void discardInput()
     {
-        char buffer[512];
-        while (isPty() && ::read(m_fd, buffer, sizeof buffer) > 0) { }
+        if (isPty())
+            m_pty->readAvailable();
     }
 
     const QString &error() const { return m_error; }
@@ -250,8 +250,8 @@ private:
         return true;
     }
 
-    int m_fd = -1;
-    int m_slaveFd = -1;
+    std::unique_ptr<Pty> m_pty;
+    int m_fd = -1; // the pseudo-terminal's master, or the device
     bool m_isTty = false;
     QString m_path;
     QByteArray m_pending;
