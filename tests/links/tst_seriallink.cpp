@@ -1,4 +1,5 @@
 #include "Pty.h"
+#include "links/CableLink.h"
 #include "links/LinkWatchdog.h"
 #include "links/SerialLink.h"
 #include "meter/BarGraph.h"
@@ -31,6 +32,8 @@ private Q_SLOTS:
     void vanishedDeviceIsReopenedByItself();
     void conversionFailureIsReportedOnceAndTheNextFrameDecodes();
     void otherProfilesLeaveDataUnread();
+    void anotherLinksButtonStopsTheRunningLinkFirst();
+    void watchdogAsksTheRunningLinkOnSilence();
 };
 
 namespace {
@@ -39,6 +42,22 @@ QByteArray reading(const char *nibbles)
 {
     return meterReading(nibbles);
 }
+
+// A link that only says whether it runs and counts what the watchdog asks of it.
+class CountingLink : public CableLink
+{
+public:
+    bool running = false;
+    int silenceTicks = 0;
+    int stops = 0;
+    bool isRunning() const override { return running; }
+    void stop() override
+    {
+        running = false;
+        ++stops;
+    }
+    void silenceTick() override { ++silenceTicks; }
+};
 
 } // namespace
 
@@ -256,6 +275,76 @@ void TestSerialLink::otherProfilesLeaveDataUnread()
     QVERIFY(!t.window->serialLink().COMM2().hasReceiveHandler());
     TestWindow brimlow;
     QVERIFY(brimlow.window->serialLink().COMM2().hasReceiveHandler());
+}
+
+void TestSerialLink::anotherLinksButtonStopsTheRunningLinkFirst()
+{
+    Pty pty;
+    TestWindow t;
+    t.portNames.setOverride(1, pty.slavePath());
+    t.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
+    auto *con = t.find<QPushButton>(u"COMCon"_qs);
+    auto *usb = t.find<QPushButton>(u"USB"_qs);
+    SerialPortDriver &driver = t.window->serialLink().COMM2();
+
+    QTest::mouseClick(con, Qt::LeftButton);
+    QVERIFY(driver.IsOpen());
+    QVERIFY(pty.write("\n" + reading("00012340010")));
+    QVERIFY(QTest::qWaitFor([&] { return digits(t) == u"1234"_qs; }, 5000));
+
+    // "USB Connect " while the serial link runs: the serial link goes down with its own steps,
+    // so no readings come from it and the buttons show that nothing runs.
+    QTest::mouseClick(usb, Qt::LeftButton);
+    QVERIFY(!driver.IsOpen());
+    QVERIFY(!con->isChecked());
+    QVERIFY(!usb->isChecked());
+    QVERIFY(t.find<QWidget>(u"BTCon"_qs)->isVisibleTo(t.window->centralWidget()));
+    QVERIFY(t.find<QWidget>(u"BtCOM1"_qs)->isEnabled());
+    QVERIFY(t.find<QMenu>(u"ComSetup1"_qs)->isEnabled());
+    QVERIFY(!t.find<QAction>(u"START1"_qs)->isChecked());
+    QVERIFY(pty.write(reading("00043210010")));
+    QTest::qWait(200);
+    QCOMPARE(digits(t), u"1234"_qs);
+
+    // One click starts the serial link again.
+    QTest::mouseClick(con, Qt::LeftButton);
+    QVERIFY(con->isChecked());
+    QVERIFY(driver.IsOpen());
+    QVERIFY(t.prompts.shown.isEmpty());
+}
+
+void TestSerialLink::watchdogAsksTheRunningLinkOnSilence()
+{
+    QLabel conok;
+    QLabel conokn;
+    LinkState state;
+    LinkSet links;
+    CountingLink idle;
+    CountingLink running;
+    running.running = true;
+    links.add(&idle);
+    links.add(&running);
+    LinkWatchdog watchdog({&conok, &conokn}, state, links);
+
+    for (int tick = 0; tick < 9; ++tick)
+        watchdog.ConTimerTimer();
+    QCOMPARE(running.silenceTicks, 3); // every third silent tick
+    QCOMPARE(idle.silenceTicks, 0);
+    watchdog.frameArrived();
+    watchdog.ConTimerTimer();
+    watchdog.ConTimerTimer();
+    QCOMPARE(running.silenceTicks, 3);
+
+    // Starting one link stops the others that run; exit takes every link down in one call.
+    links.starting(&idle);
+    QCOMPARE(running.stops, 1);
+    QCOMPARE(idle.stops, 0);
+    running.running = true;
+    links.takeDownAll();
+    QCOMPARE(running.stops, 2);
+    QCOMPARE(idle.stops, 0);
+    QCOMPARE(links.active(), nullptr);
 }
 
 QTEST_MAIN(TestSerialLink)
