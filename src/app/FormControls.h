@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QList>
-
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -23,8 +21,8 @@ class BarGraph;
 class ChartView;
 class LcdPanel;
 
-// The window's controls, under the names the rest of the program uses for them. Built by
-// MainWindow; the parts of the program hold a reference and reach the controls they own.
+// The window's controls that the window hands to its parts, by region, under the names of the
+// window's design. Built by MainWindow; each part is given the few it works with.
 struct FormControls
 {
     QWidget *FCOMM = nullptr;
@@ -50,11 +48,6 @@ struct FormControls
 
     // LCD panel and bar graph.
     LcdPanel *Panel1 = nullptr;
-    QLabel *LcdDa = nullptr;
-    QLabel *LcdDb = nullptr;
-    QLabel *LcdDc = nullptr;
-    QLabel *LcdDd = nullptr;
-    QLabel *d_t = nullptr;
     BarGraph *PBar2 = nullptr;
 
     // Function board.
@@ -66,7 +59,6 @@ struct FormControls
     QToolButton *OpenDataFiles = nullptr;
     QToolButton *saveas = nullptr;
     QToolButton *MajPrint = nullptr;
-    QPushButton *Print = nullptr; // hidden
 
     // Reading table grid.
     QTableView *DBGrid1 = nullptr;
@@ -77,8 +69,6 @@ struct FormControls
     QLabel *conok = nullptr;
     QLabel *conokn = nullptr;
     QLabel *oltext = nullptr;
-    ClickLabel *KdFd = nullptr;
-    ClickLabel *KdSx = nullptr;
 
     // Chart and its toolbar.
     ChartView *Chtshow = nullptr;
@@ -107,10 +97,8 @@ struct FormControls
 
     // Limit panel (outside the client area).
     QFrame *Panel3 = nullptr;
-    QLabel *Label11 = nullptr;
     QLabel *MinText = nullptr;
     QLabel *MinTextU = nullptr;
-    QLabel *Label12 = nullptr;
     QLabel *MaxText = nullptr;
     QLabel *MaxTextU = nullptr;
     QCheckBox *SetMaxB = nullptr;
@@ -136,8 +124,6 @@ struct FormControls
     QLabel *USBtxt = nullptr;
     QLabel *USBtxt1 = nullptr;
 
-    QList<QFrame *> decorativeShapes;
-
     // Menus.
     QMenu *ComSetup1 = nullptr;
     QAction *COM11 = nullptr;
@@ -152,22 +138,17 @@ struct FormControls
     QAction *Previous1 = nullptr;
     QAction *Next1 = nullptr;
     QAction *Last1 = nullptr;
-    QAction *GraphicNew1 = nullptr;
     QAction *GraphicSave1 = nullptr;
     QAction *Fill1 = nullptr;
     QMenu *Record1 = nullptr;
     QAction *RecordNew1 = nullptr;
     QAction *RecordSave1 = nullptr;
-    QAction *RecordSeparator1 = nullptr;
     QAction *N10001 = nullptr;
     QAction *N50001 = nullptr;
     QAction *N100001 = nullptr;
     QAction *N500001 = nullptr;
     QAction *N1000001 = nullptr;
     QAction *limitess = nullptr;
-    QMenu *Blank1 = nullptr;
-    QMenu *Blank2 = nullptr;
-    QMenu *EXIT1Menu = nullptr;
     QAction *EXIT1 = nullptr;
 
     // Timers.

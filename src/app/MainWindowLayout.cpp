@@ -124,11 +124,6 @@ void MainWindow::buildLcdPanel(QWidget *client)
     FormControls &c = m_controls;
     c.Panel1 = new LcdPanel(client);
     c.Panel1->setGeometry(8, 35, 425, 206);
-    c.LcdDa = c.Panel1->findChild<QLabel *>(u"LcdDa"_qs);
-    c.LcdDb = c.Panel1->findChild<QLabel *>(u"LcdDb"_qs);
-    c.LcdDc = c.Panel1->findChild<QLabel *>(u"LcdDc"_qs);
-    c.LcdDd = c.Panel1->findChild<QLabel *>(u"LcdDd"_qs);
-    c.d_t = c.Panel1->findChild<QLabel *>(u"d_t"_qs);
 
     c.PBar2 = make<BarGraph>(client, u"PBar2"_qs, QRect(9, 240, 421, 17));
     c.PBar2->setMaximum(40);
@@ -172,9 +167,8 @@ void MainWindow::buildFunctionBoard(QWidget *client)
     c.MajPrint = toolButton(c.GroupBox1, u"MajPrint"_qs, QRect(buttonsLeft + 90, 12, 28, 26),
                             u"Print Data"_qs, u"fb-print"_qs);
 
-    c.Print
-        = make<QPushButton>(c.GroupBox1, u"Print"_qs, QRect(buttonsLeft, 12, 28, 26), u"Print"_qs);
-    c.Print->hide();
+    make<QPushButton>(c.GroupBox1, u"Print"_qs, QRect(buttonsLeft, 12, 28, 26), u"Print"_qs)
+        ->hide();
 }
 
 void MainWindow::buildGrid(QWidget *client)
@@ -230,10 +224,8 @@ void MainWindow::buildDialPanel(QWidget *client)
     c.oltext->setPalette(p);
     c.oltext->hide();
 
-    c.KdFd = make<ClickLabel>(c.KD, u"KdFd"_qs, QRect(340, 4, 24, 24));
-    c.KdFd->hide();
-    c.KdSx = make<ClickLabel>(c.KD, u"KdSx"_qs, QRect(340, 4, 24, 24));
-    c.KdSx->hide();
+    make<ClickLabel>(c.KD, u"KdFd"_qs, QRect(340, 4, 24, 24))->hide();
+    make<ClickLabel>(c.KD, u"KdSx"_qs, QRect(340, 4, 24, 24))->hide();
 }
 
 void MainWindow::buildChart(QWidget *client)
@@ -323,10 +315,10 @@ void MainWindow::buildLimitPanel(QWidget *client)
     c.Panel3->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     fill(c.Panel3, WindowLook::Silver);
     c.Panel3->setFont(WindowLook::sansSerif(11, true));
-    c.Label11 = make<QLabel>(c.Panel3, u"Label11"_qs, QRect(40, 9, 40, 16), u"MIN: "_qs);
+    make<QLabel>(c.Panel3, u"Label11"_qs, QRect(40, 9, 40, 16), u"MIN: "_qs);
     c.MinText = make<QLabel>(c.Panel3, u"MinText"_qs, QRect(80, 9, 48, 16), u"4001"_qs);
     c.MinTextU = make<QLabel>(c.Panel3, u"MinTextU"_qs, QRect(128, 9, 40, 16), u"*"_qs);
-    c.Label12 = make<QLabel>(c.Panel3, u"Label12"_qs, QRect(40, 29, 40, 16), u"MAX: "_qs);
+    make<QLabel>(c.Panel3, u"Label12"_qs, QRect(40, 29, 40, 16), u"MAX: "_qs);
     c.MaxText = make<QLabel>(c.Panel3, u"MaxText"_qs, QRect(80, 29, 48, 16), u"-4001"_qs);
     c.MaxTextU = make<QLabel>(c.Panel3, u"MaxTextU"_qs, QRect(128, 29, 40, 16), u"*"_qs);
     c.SetMaxB = make<QCheckBox>(c.Panel3, u"SetMaxB"_qs, QRect(236, 6, 80, 19), u"SetMax:"_qs);
@@ -395,6 +387,5 @@ void MainWindow::buildHiddenControls(QWidget *client)
             = make<QFrame>(client, u"Shape"_qs + QString::number(i), QRect(x, 480 + 10 * i, 40, 8));
         shape->setFrameStyle(QFrame::Box | QFrame::Plain);
         shape->hide();
-        c.decorativeShapes << shape;
     }
 }

@@ -64,7 +64,7 @@ void MainWindow::buildMenus()
     c.STOP1 = tickItem(c.Connect1, u"STOP1"_qs, u"STOP"_qs, false);
     c.STOP1->setEnabled(false);
 
-    c.Blank1 = menu(bar, u"Blank1"_qs, QString(), true);
+    menu(bar, u"Blank1"_qs, QString(), true);
 
     c.Graphic1 = menu(bar, u"Graphic1"_qs, u"Graphic"_qs, false);
     c.First1 = item(c.Graphic1, u"First1"_qs, u"First"_qs);
@@ -72,7 +72,7 @@ void MainWindow::buildMenus()
     c.Next1 = item(c.Graphic1, u"Next1"_qs, u"Next"_qs);
     c.Last1 = item(c.Graphic1, u"Last1"_qs, u"Last"_qs);
     c.Graphic1->addSeparator();
-    c.GraphicNew1 = item(c.Graphic1, u"GraphicNew1"_qs, u"New"_qs);
+    item(c.Graphic1, u"GraphicNew1"_qs, u"New"_qs);
     c.GraphicSave1 = item(c.Graphic1, u"GraphicSave1"_qs, u"Save"_qs);
     c.Graphic1->addSeparator();
     c.Fill1 = tickItem(c.Graphic1, u"Fill1"_qs, u"Fill"_qs, true);
@@ -82,8 +82,7 @@ void MainWindow::buildMenus()
     c.RecordNew1->setVisible(false);
     c.RecordSave1 = item(c.Record1, u"RecordSave1"_qs, u"Save"_qs);
     c.RecordSave1->setVisible(false);
-    c.RecordSeparator1 = c.Record1->addSeparator();
-    c.RecordSeparator1->setVisible(false);
+    c.Record1->addSeparator()->setVisible(false);
     c.N10001 = tickItem(c.Record1, u"N10001"_qs, u"1000"_qs, false);
     c.N50001 = tickItem(c.Record1, u"N50001"_qs, u"5000"_qs, false);
     c.N100001 = tickItem(c.Record1, u"N100001"_qs, u"10000"_qs, true);
@@ -91,7 +90,7 @@ void MainWindow::buildMenus()
     c.N1000001 = tickItem(c.Record1, u"N1000001"_qs, u"100000"_qs, false);
     c.limitess = tickItem(c.Record1, u"limitess"_qs, u"limitless"_qs, false);
 
-    c.Blank2 = menu(bar, u"Blank2"_qs, QString(), true);
+    menu(bar, u"Blank2"_qs, QString(), true);
 
     c.EXIT1 = bar->addAction(u"Exit"_qs);
     c.EXIT1->setObjectName(u"EXIT1"_qs);

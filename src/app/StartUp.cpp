@@ -6,6 +6,7 @@
 #include "chart/ChartControl.h"
 #include "links/SerialLink.h"
 #include "meter/BarGraph.h"
+#include "meter/LcdPanel.h"
 #include "recording/ReadingRecorder.h"
 #include "support/Clock.h"
 #include "support/LocaleTexts.h"
@@ -22,7 +23,8 @@ void MainWindow::FormCreate()
     s.DecimalSeparatorText = LocaleTexts::decimalSeparatorText();
     s.TimeSeparatorText = LocaleTexts::timeSeparatorText();
 
-    c.d_t->setText(LocaleTexts::clockLabelText(m_services.clock.now(), s.TimeSeparatorText));
+    c.Panel1->clockLabel()->setText(
+        LocaleTexts::clockLabelText(m_services.clock.now(), s.TimeSeparatorText));
 
     s.scaleCode = u"4"_qs;
     s.dialScale = DialScale {4000, 400, 40, 80};

@@ -64,9 +64,8 @@ void TestSerialSource::openFailureReasons_data()
     QTest::addColumn<QString>("advice");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("missing device")
-        << u"/dev/ttyMeterLinkMissing"_qs << QString()
-        << u"the device does not exist (is the cable plugged in?)."_qs;
+    QTest::newRow("missing device") << u"/dev/ttyMeterLinkMissing"_qs << QString()
+                                    << u"the device does not exist (is the cable plugged in?)."_qs;
     QTest::newRow("no port, the driver's advice")
         << QString() << QString()
         << u"no serial port is present for this number. Plug in the cable, or name the device "

@@ -78,16 +78,15 @@ void TestFrameSequence::hooksComeInOrderUntilAFailure_data()
 
     const QStringList decoded {u"started"_qs, u"cleared"_qs, u"function DCV"_qs, u"flags"_qs,
                                u"sign "_qs};
-    QTest::newRow("whole frame")
-        << u"A00012340010D"_qs
-        << decoded + QStringList {u"scale 4 40"_qs, u"value 1234"_qs, u"rest 400"_qs,
-                                  u"needle 523"_qs, u"recall"_qs, u"bar 12"_qs, u"chart 1234"_qs}
-        << 1;
+    QTest::newRow("whole frame") << u"A00012340010D"_qs
+                                 << decoded
+            + QStringList {u"scale 4 40"_qs, u"value 1234"_qs, u"rest 400"_qs,  u"needle 523"_qs,
+                           u"recall"_qs,     u"bar 12"_qs,     u"chart 1234"_qs}
+                                 << 1;
     // Digits with a letter decode as texts and fail at the numeric value: no row, no chart.
     QTest::newRow("fails at the numeric value")
-        << u"A00012A40000D"_qs
-        << QStringList {u"started"_qs, u"cleared"_qs, u"function DCV"_qs, u"flags"_qs,
-                        u"sign "_qs, u"scale 4 40"_qs}
+        << u"A00012A40000D"_qs << QStringList {u"started"_qs, u"cleared"_qs, u"function DCV"_qs,
+                                               u"flags"_qs,   u"sign "_qs,   u"scale 4 40"_qs}
         << 0;
     QTest::newRow("fails in the function table")
         << u"AA0012340000D"_qs << QStringList {u"started"_qs, u"cleared"_qs} << 0;
