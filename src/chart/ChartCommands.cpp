@@ -5,10 +5,12 @@
 #include "support/ConversionError.h"
 #include "support/ErrorReport.h"
 #include "support/Prompts.h"
+#include "support/SafeFileWriter.h"
 #include "support/StrictInt.h"
 #include "support/WindowLook.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QImage>
 #include <QImageWriter>
@@ -140,10 +142,20 @@ void ChartCommands::BtSaveClick()
         QPainter painter(&picture);
         m_controls.Chtshow->render(&painter);
     }
-    QImageWriter writer(fileName, "bmp");
+    // Encoded first, then saved like every other output: an earlier picture survives a failed
+    // save, and a pipe or device gets the picture itself.
+    QBuffer encoded;
+    encoded.open(QIODevice::WriteOnly);
+    QImageWriter writer(&encoded, "bmp");
     if (!writer.write(picture)) {
         m_errors.report(u"The chart could not be saved to "_qs + fileName + u": "_qs
                         + writer.errorString());
+        return;
+    }
+    SafeFileWriter file(fileName);
+    if (!file.open() || !file.write(encoded.data()) || !file.commit()) {
+        m_errors.report(u"The chart could not be saved to "_qs + fileName + u": "_qs
+                        + file.reason());
         return;
     }
     m_prompts.information(m_controls.dialogParent, u"Graphic has saved on "_qs + fileName);

@@ -2,6 +2,7 @@
 
 #include "meter/MeterGlyphs.h"
 #include "recording/ReadingTable.h"
+#include "support/SafeFileWriter.h"
 #include "support/WindowLook.h"
 
 #include <QFile>
@@ -11,7 +12,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 
@@ -192,22 +192,17 @@ bool paint(QPagedPaintDevice &device, const ReadingTable &table, qsizetype rowCo
 
 bool writePdf(const ReadingTable &table, const QString &path, QString *error)
 {
-    // Written beside the target and renamed over it once complete: a failed report never
-    // leaves a torn file or destroys an earlier one.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    if (!writePdf(table, file, error))
-        return false;
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    // Streamed through the writer every output file goes through: a failed report never
+    // leaves a torn file or destroys an earlier one, and a pipe gets the document itself.
+    SafeFileWriter file(path);
+    bool ok = file.open();
+    QString reason;
+    if (ok && !writePdf(table, file.device(), &reason))
+        ok = file.errorString().isEmpty() ? file.abandon(reason) : false; // a write said why
+    ok = ok && file.commit();
+    if (!ok && error)
+        *error = file.errorString();
+    return ok;
 }
 
 bool writePdf(const ReadingTable &table, QIODevice &out, QString *error)

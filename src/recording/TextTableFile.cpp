@@ -1,7 +1,7 @@
 #include "recording/FileScanning.h"
 #include "recording/ReadingTable.h"
-#include "recording/SafeFileWriter.h"
 #include "recording/TableFiles.h"
+#include "support/SafeFileWriter.h"
 #include "support/StrictInt.h"
 
 #include <array>

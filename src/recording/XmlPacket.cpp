@@ -1,8 +1,8 @@
 #include "recording/FileScanning.h"
 #include "recording/ReadingTable.h"
-#include "recording/SafeFileWriter.h"
 #include "recording/TableFiles.h"
 #include "recording/XmlScanner.h"
+#include "support/SafeFileWriter.h"
 #include "support/StrictInt.h"
 
 #include <algorithm>

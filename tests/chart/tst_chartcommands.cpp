@@ -3,10 +3,12 @@
 #include "chart/ChartView.h"
 #include "meter/MeterDisplay.h"
 #include "support/ClickLabel.h"
+#include "support/FileTargets.h"
 #include "support/TestWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -29,6 +31,8 @@ private Q_SLOTS:
     void enlargeAndRestore();
     void saveAsBitmap();
     void saveFailureIsReported();
+    void saveFollowsTheWriterRule_data();
+    void saveFollowsTheWriterRule();
     void readingsReachTheChart();
 };
 
@@ -222,6 +226,76 @@ void TestChartCommands::saveFailureIsReported()
     QVERIFY(
         w.t.prompts.texts(u"applicationError"_qs)[0].contains(u"/nonexistent-folder/chart.bmp"_qs));
     QVERIFY(w.t.prompts.texts(u"information"_qs).isEmpty());
+}
+
+void TestChartCommands::saveFollowsTheWriterRule_data()
+{
+    QTest::addColumn<QString>("target"); // what chart.bmp is before the picture is saved
+    QTest::newRow("FIFO") << u"FIFO"_qs;
+    QTest::newRow("link to a file") << u"link"_qs;
+    QTest::newRow("earlier picture, disk full part way") << u"file"_qs;
+}
+
+// A FIFO gets the picture and stays a FIFO, a link stays a link and its file gets the picture,
+// and a failed save leaves an earlier picture as it was.
+void TestChartCommands::saveFollowsTheWriterRule()
+{
+    QFETCH(QString, target);
+    Window w;
+    for (int i = 0; i < 30; ++i)
+        w.show(u"A00012340010D"_qs);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"chart.bmp"_qs);
+    const QString real = dir.filePath(u"real/chart.bmp"_qs);
+    const QByteArray earlier = "earlier picture";
+    std::unique_ptr<FifoReader> fifo;
+    if (target == u"FIFO"_qs) {
+        fifo = std::make_unique<FifoReader>(file);
+        QVERIFY(fifo->isValid());
+    } else if (target == u"link"_qs) {
+        QVERIFY(QDir().mkpath(dir.filePath(u"real"_qs)));
+        QVERIFY(QFile::link(real, file));
+    } else {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write(earlier), earlier.size());
+    }
+
+    w.t.prompts.fileAnswers = {file};
+    {
+        std::optional<FileSizeLimit> limit; // the picture is some 400 KB
+        if (target == u"file"_qs)
+            limit.emplace(64 * 1024);
+        w.click(u"BtSave");
+    }
+    QCOMPARE(fileKind(file), target);
+    if (target == u"file"_qs) {
+        QTRY_COMPARE(w.t.prompts.texts(u"applicationError"_qs).size(), 1);
+        const QString message = w.t.prompts.texts(u"applicationError"_qs)[0];
+        QVERIFY2(message.startsWith(u"The chart could not be saved to "_qs + file + u": "_qs),
+                 qPrintable(message));
+        QVERIFY(w.t.prompts.texts(u"information"_qs).isEmpty());
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), earlier);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList {u"chart.bmp"_qs});
+        return;
+    }
+    QCOMPARE(w.t.prompts.texts(u"information"_qs),
+             QStringList {u"Graphic has saved on "_qs + file});
+    QByteArray bytes;
+    if (fifo) {
+        bytes = fifo->bytes();
+    } else {
+        QFile f(real);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        bytes = f.readAll();
+    }
+    const QImage saved = QImage::fromData(bytes, "BMP");
+    QCOMPARE(saved.size(), QSize(373, 353));
+    QCOMPARE(saved,
+             w.t.find<QWidget>(u"Chtshow"_qs)->grab().toImage().convertToFormat(saved.format()));
 }
 
 void TestChartCommands::readingsReachTheChart()

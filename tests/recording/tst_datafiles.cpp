@@ -1,12 +1,11 @@
 #include "recording/ReadingTable.h"
 #include "recording/TableFiles.h"
+#include "support/FileTargets.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 // The table files as the program writes and reads them: real files in a temporary folder.
@@ -43,6 +42,8 @@ private Q_SLOTS:
     void failedSaveKeepsTheEarlierFile_data();
     void failedSaveKeepsTheEarlierFile();
     void readOnlyFolderKeepsTheEarlierFile();
+    void savesFollowTheWriterRule_data();
+    void savesFollowTheWriterRule();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -134,28 +135,6 @@ const QByteArray allFields = "<FIELD attrname=\"No\" fieldtype=\"i4\"/>"
                              "<FIELD attrname=\"Range\" fieldtype=\"string\" WIDTH=\"20\"/>"
                              "<FIELD attrname=\"Auto\" fieldtype=\"string\" WIDTH=\"20\"/>"
                              "<FIELD attrname=\"Nval\" fieldtype=\"i4\"/>";
-
-// Files may not grow beyond a size while it lives; writes past it fail (even for root).
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limited {bytes, m_old.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old {};
-    void (*m_oldHandler)(int) = nullptr;
-};
 
 } // namespace
 
@@ -585,6 +564,48 @@ void TestDataFiles::readOnlyFolderKeepsTheEarlierFile()
     QVERIFY(!saved);
     QVERIFY(error.contains(u"rows.xls"_qs));
     QCOMPARE(readFile(path(u"rows.xls"_qs)), earlier);
+}
+
+void TestDataFiles::savesFollowTheWriterRule_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("target"); // "FIFO" or "link" to a file in another folder
+    QTest::newRow("text into a FIFO") << u"rows.xls"_qs << u"FIFO"_qs;
+    QTest::newRow("XML into a FIFO") << u"rows.xml"_qs << u"FIFO"_qs;
+    QTest::newRow("text through a link") << u"rows.xls"_qs << u"link"_qs;
+    QTest::newRow("XML through a link") << u"rows.xml"_qs << u"link"_qs;
+}
+
+// A FIFO gets the file itself and stays a FIFO; a link stays a link and its file gets the rows.
+void TestDataFiles::savesFollowTheWriterRule()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, target);
+    ReadingTable rows; // more than a pipe holds at once
+    for (int n = 0; n < 5000; ++n)
+        rows.append(makeRow(n, u"12:00:00"_qs, u"DCV"_qs, QString::number(n), u"V"_qs, u"4 V"_qs,
+                            u"Auto"_qs, n));
+    QVERIFY(QDir().mkpath(path(u"plain"_qs)));
+    QVERIFY(TableFiles::save(rows, path(u"plain/"_qs + name)));
+    const QByteArray expected = readFile(path(u"plain/"_qs + name));
+
+    const QString file = path(name);
+    QString error;
+    if (target == u"FIFO"_qs) {
+        FifoReader reader(file);
+        QVERIFY(reader.isValid());
+        QVERIFY2(TableFiles::save(rows, file, &error), qPrintable(error));
+        QCOMPARE(reader.bytes(), expected);
+        QCOMPARE(fileKind(file), u"FIFO"_qs);
+        return;
+    }
+    QVERIFY(QDir().mkpath(path(u"real"_qs)));
+    QVERIFY(writeFile(path(u"real/"_qs + name), "earlier contents\r\n"));
+    QVERIFY(QFile::link(path(u"real/"_qs + name), file));
+    QVERIFY2(TableFiles::save(rows, file, &error), qPrintable(error));
+    QCOMPARE(fileKind(file), u"link"_qs);
+    QCOMPARE(readFile(path(u"real/"_qs + name)), expected);
+    QCOMPARE(QDir(path(u"real"_qs)).entryList(QDir::Files | QDir::Hidden), QStringList {name});
 }
 
 QTEST_GUILESS_MAIN(TestDataFiles)

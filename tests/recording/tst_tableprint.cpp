@@ -1,8 +1,11 @@
 #include "recording/ReadingRecorder.h"
 #include "recording/ReadingTable.h"
 #include "recording/TableReport.h"
+#include "support/FileTargets.h"
 #include "support/TestWindow.h"
 
+#include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPageLayout>
@@ -29,6 +32,8 @@ private Q_SLOTS:
     void pdfFile_data();
     void pdfFile();
     void pdfToAPathThatCannotBeWritten();
+    void pdfFollowsTheWriterRule_data();
+    void pdfFollowsTheWriterRule();
     void firstPagePlacement();
     void lastPageHoldsTheRemainingRowUnderItsOwnHeaders();
     void unitStarIsTheOhmSymbol();
@@ -235,6 +240,80 @@ void TestTablePrint::pdfToAPathThatCannotBeWritten()
     QString error;
     QVERIFY(!TableReport::writePdf(table, dir.filePath(u"missing/report.pdf"_qs), &error));
     QVERIFY(!error.isEmpty());
+}
+
+void TestTablePrint::pdfFollowsTheWriterRule_data()
+{
+    QTest::addColumn<QString>("target"); // what report.pdf is before the report is written
+    QTest::newRow("new file") << u"none"_qs;
+    QTest::newRow("FIFO") << u"FIFO"_qs;
+    QTest::newRow("link to a file") << u"link"_qs;
+    QTest::newRow("earlier file, disk full part way") << u"file"_qs;
+}
+
+// The document written to a file is the one written to memory, byte for byte (the time it was
+// made aside); it reaches a FIFO and a link's file, and a failure keeps an earlier file.
+void TestTablePrint::pdfFollowsTheWriterRule()
+{
+    QFETCH(QString, target);
+    ReadingTable table;
+    fill(table, 1000);
+    const auto sameDay = [](QByteArray pdf) {
+        static const QRegularExpression made(u"/CreationDate \\(D:[^)]*\\)"_qs);
+        return QString::fromLatin1(pdf).replace(made, u"/CreationDate ()"_qs).toLatin1();
+    };
+    QBuffer memory;
+    memory.open(QIODevice::WriteOnly);
+    QVERIFY(TableReport::writePdf(table, memory));
+    const QByteArray expected = sameDay(memory.data());
+    QVERIFY(expected.size() > 64 * 1024); // more than a pipe holds at once
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"report.pdf"_qs);
+    const QString real = dir.filePath(u"real/report.pdf"_qs);
+    const QByteArray earlier = "earlier report";
+    std::unique_ptr<FifoReader> fifo;
+    if (target == u"FIFO"_qs) {
+        fifo = std::make_unique<FifoReader>(path);
+        QVERIFY(fifo->isValid());
+    } else if (target == u"link"_qs) {
+        QVERIFY(QDir().mkpath(dir.filePath(u"real"_qs)));
+        QVERIFY(QFile::link(real, path));
+    } else if (target == u"file"_qs) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(earlier), earlier.size());
+    }
+
+    QString error;
+    bool written = false;
+    {
+        std::optional<FileSizeLimit> limit;
+        if (target == u"file"_qs)
+            limit.emplace(16 * 1024);
+        written = TableReport::writePdf(table, path, &error);
+    }
+    QCOMPARE(fileKind(path), target == u"none"_qs ? u"file"_qs : target);
+    if (target == u"file"_qs) {
+        QVERIFY(!written);
+        QVERIFY2(error.contains(path), qPrintable(error));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), earlier);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList {u"report.pdf"_qs});
+        return;
+    }
+    QVERIFY2(written, qPrintable(error));
+    QByteArray bytes;
+    if (fifo) {
+        bytes = fifo->bytes();
+    } else {
+        QFile file(target == u"link"_qs ? real : path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        bytes = file.readAll();
+    }
+    QCOMPARE(sameDay(bytes), expected);
 }
 
 void TestTablePrint::firstPagePlacement()

@@ -7,6 +7,7 @@
 #include "links/SerialLink.h"
 #include "meter/MeterDisplay.h"
 #include "recording/ReadingRecorder.h"
+#include "support/FileTargets.h"
 #include "support/TestWindow.h"
 
 #include <QCheckBox>
@@ -27,6 +28,8 @@ private Q_SLOTS:
     void reportPages_data();
     void reportPages();
     void textAndXmlRoundTrip();
+    void convertIntoAFifo_data();
+    void convertIntoAFifo();
     void failures_data();
     void failures();
     void helpNamesTheExitCodes();
@@ -383,6 +386,44 @@ void TestMeterlog::textAndXmlRoundTrip()
         ReadingTable::Row expected = original.row(i);
         expected.nval.reset();
         QCOMPARE(result->row(i), expected);
+    }
+}
+
+void TestMeterlog::convertIntoAFifo_data()
+{
+    QTest::addColumn<QString>("outName");
+    QTest::newRow("report") << u"out.pdf"_qs;
+    QTest::newRow("XML") << u"out.xml"_qs;
+    QTest::newRow("text") << u"out.txt"_qs;
+}
+
+// Whatever the output, a FIFO gets the whole of it and stays a FIFO.
+void TestMeterlog::convertIntoAFifo()
+{
+    QFETCH(QString, outName);
+    QTemporaryDir dir;
+    const QString in = dir.filePath(u"rows.xml"_qs);
+    QVERIFY(TableFiles::save(numberedTable(2500), in)); // more than a pipe holds at once
+    QVERIFY(QDir().mkpath(dir.filePath(u"plain"_qs)));
+    const QString plain = dir.filePath(u"plain/"_qs + outName);
+    QCOMPARE(runMeterlog({u"convert"_qs, in, plain}).exitCode, 0);
+    const QByteArray expected = readFile(plain);
+    QVERIFY(expected.size() > 64 * 1024);
+
+    const QString out = dir.filePath(outName);
+    FifoReader reader(out);
+    QVERIFY(reader.isValid());
+    const MeterlogResult run = runMeterlog({u"convert"_qs, in, out});
+    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    const QByteArray bytes = reader.bytes();
+    QCOMPARE(fileKind(out), u"FIFO"_qs);
+    if (outName.endsWith(u".pdf"_qs)) { // made at another moment: same pages, whole document
+        QVERIFY(bytes.startsWith("%PDF-"));
+        QVERIFY(bytes.trimmed().endsWith("%%EOF"));
+        QCOMPARE(bytes.size(), expected.size());
+        QCOMPARE(pdfPages(bytes), pdfPages(expected));
+    } else {
+        QCOMPARE(bytes, expected);
     }
 }
 

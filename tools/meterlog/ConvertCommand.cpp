@@ -4,8 +4,8 @@
 #include "recording/ReadingTable.h"
 #include "recording/TableFiles.h"
 #include "recording/TableReport.h"
+#include "support/SafeFileWriter.h"
 
-#include <QSaveFile>
 #include <cstdio>
 
 namespace {
@@ -41,15 +41,16 @@ int convertTableFile(const QString &in, const QString &out)
             return complain(ExitCode::OutputUnwritable, cannotWrite(out, error));
         return ExitCode::Done;
     }
-    // Written aside and renamed, like the table files: a failed report leaves no torn PDF.
-    QSaveFile file(out);
-    if (!file.open(QIODevice::WriteOnly))
+    // Through the same writer as the table files: a failed report leaves no torn PDF, and a
+    // pipe or device gets the document itself.
+    SafeFileWriter file(out);
+    if (!file.open())
         return complain(ExitCode::OutputUnwritable,
-                        u"cannot write "_qs + out + u": "_qs + file.errorString());
-    if (!TableReport::writePdf(table, file, &error))
+                        u"cannot write "_qs + out + u": "_qs + file.reason());
+    if (!TableReport::writePdf(table, file.device(), &error))
         return complain(ExitCode::OutputUnwritable, u"cannot write "_qs + out + u": "_qs + error);
     if (!file.commit())
         return complain(ExitCode::OutputUnwritable,
-                        u"cannot write "_qs + out + u": "_qs + file.errorString());
+                        u"cannot write "_qs + out + u": "_qs + file.reason());
     return ExitCode::Done;
 }

@@ -1,12 +1,54 @@
-#include "recording/SafeFileWriter.h"
+#include "support/SafeFileWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <utility>
+
+// Hands a producer's writes to the writer, so they are checked like any other. The PDF writer
+// writes a few dozen bytes at a time; they are gathered into large writes.
+class SafeFileWriter::Device final : public QIODevice
+{
+public:
+    explicit Device(SafeFileWriter &writer)
+        : m_writer(writer)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+
+    bool flushPending()
+    {
+        if (m_pending.isEmpty())
+            return true;
+        const QByteArray bytes = std::exchange(m_pending, {});
+        if (m_writer.put(bytes))
+            return true;
+        setErrorString(m_writer.reason());
+        return false;
+    }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        m_pending.append(data, qsizetype(size));
+        if (m_pending.size() < ChunkSize || flushPending())
+            return size;
+        return -1;
+    }
+
+private:
+    static constexpr qsizetype ChunkSize = 64 * 1024;
+
+    SafeFileWriter &m_writer;
+    QByteArray m_pending;
+};
 
 SafeFileWriter::SafeFileWriter(const QString &path)
     : m_path(path)
+    , m_device(std::make_unique<Device>(*this))
 {
 }
 
@@ -15,22 +57,36 @@ SafeFileWriter::~SafeFileWriter() = default;
 
 bool SafeFileWriter::fail(const QString &reason)
 {
+    m_reason = reason;
     m_error = QString(u"Could not save "_qs + QDir::toNativeSeparators(m_path) + u": "_qs + reason);
     // Dropping an unfinished QSaveFile removes its temporary file.
     m_file.reset();
     return false;
 }
 
+bool SafeFileWriter::abandon(const QString &reason)
+{
+    return fail(reason);
+}
+
+QIODevice &SafeFileWriter::device()
+{
+    return *m_device;
+}
+
 bool SafeFileWriter::open()
 {
     if (m_path.isEmpty())
         return fail(u"no file name"_qs);
+    // Both follow a symbolic link to what it names.
     const QFileInfo info(m_path);
     if (info.isDir())
         return fail(u"it is a folder"_qs);
     // A device or pipe cannot be replaced by renaming, and replacing the name would not reach
     // it; such a target is written in place.
     m_direct = info.exists() && !info.isFile();
+    // QSaveFile puts its temporary file beside the file a link points to and renames it over
+    // that file, so the link stays.
     if (m_direct)
         m_file = std::make_unique<QFile>(m_path);
     else
@@ -43,8 +99,14 @@ bool SafeFileWriter::open()
 
 bool SafeFileWriter::write(QByteArrayView bytes)
 {
+    // Whatever went to the device goes first.
+    return m_device->flushPending() && put(bytes);
+}
+
+bool SafeFileWriter::put(QByteArrayView bytes)
+{
     if (!m_file)
-        return false;
+        return m_error.isEmpty() ? fail(u"the file was not opened"_qs) : false;
     qsizetype done = 0;
     while (done < bytes.size()) {
         const qint64 n = m_file->write(bytes.data() + done, bytes.size() - done);
@@ -57,8 +119,10 @@ bool SafeFileWriter::write(QByteArrayView bytes)
 
 bool SafeFileWriter::commit()
 {
-    if (!m_file)
+    if (!m_device->flushPending())
         return false;
+    if (!m_file)
+        return m_error.isEmpty() ? fail(u"the file was not opened"_qs) : false;
     if (m_direct) {
         const bool flushed = m_file->flush();
         if (!flushed || m_file->error() != QFileDevice::NoError)
