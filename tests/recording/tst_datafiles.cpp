@@ -1,5 +1,6 @@
 #include "recording/ReadingTable.h"
 #include "recording/TableFiles.h"
+#include "support/FileBytes.h"
 #include "support/FileTargets.h"
 
 #include <QDir>
@@ -105,18 +106,6 @@ QStringList joinedRows(const ReadingTable &t)
     for (qsizetype i = 0; i < t.rowCount(); ++i)
         rows << joined(t.row(i));
     return rows;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // A packet with the given FIELD and ROW elements.

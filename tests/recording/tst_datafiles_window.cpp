@@ -1,5 +1,6 @@
 #include "recording/ReadingRecorder.h"
 #include "recording/TableFiles.h"
+#include "support/FileBytes.h"
 #include "support/TestWindow.h"
 
 #include <QAction>
@@ -70,12 +71,6 @@ struct Window
         t.find<QToolButton>(u"OpenDataFiles"_qs)->click();
     }
 };
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 } // namespace
 

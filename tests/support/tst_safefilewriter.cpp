@@ -1,3 +1,4 @@
+#include "support/FileBytes.h"
 #include "support/FileTargets.h"
 #include "support/SafeFileWriter.h"
 
@@ -68,18 +69,6 @@ QByteArray newContents()
     for (int i = 0; bytes.size() < 256 * 1024; ++i)
         bytes += "line " + QByteArray::number(i) + '\n';
     return bytes;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // The file a name leads to, links followed.

@@ -2,6 +2,7 @@
 
 #include "recording/ReadingTable.h"
 #include "recording/TableFiles.h"
+#include "support/FileBytes.h"
 #include "support/MeterBytes.h"
 
 #include <QByteArray>
@@ -14,18 +15,6 @@
 #include <QStringList>
 #include <QTest>
 #include <optional>
-
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Every field of the row but its time, which the window takes from its test clock.
 inline QString rowText(const ReadingTable::Row &r)
