@@ -14,16 +14,18 @@ FrameDecoder::Result FrameSequence::run(QStringView frame, const QTime &timeOfDa
     ++m_framesRun;
     m_charted = false;
     m_recorded = false;
-    return runSteps(frame, timeOfDay, hooks ? *hooks : none);
+    return runSteps(frame, timeOfDay, hooks ? *hooks : none, hooks != nullptr);
 }
 
-FrameDecoder::Result FrameSequence::runSteps(QStringView frame, QTime time, Hooks &hooks)
+FrameDecoder::Result FrameSequence::runSteps(QStringView frame, QTime time, Hooks &hooks,
+                                             bool watched)
 {
     using namespace FrameDecoder;
     Reading &r = m_state.reading;
 
     hooks.frameStarted();
-    if (Result failure = decodeTexts(r, frame, m_state.DecimalSeparatorText, &hooks))
+    if (Result failure
+        = decodeTexts(r, frame, m_state.DecimalSeparatorText, watched ? &hooks : nullptr))
         return failure;
 
     DisplayValues::Scale scale = DisplayValues::selectScale(r);

@@ -55,7 +55,7 @@ public:
     qint32 recordedNo() const { return m_recordedNo; }
 
 private:
-    FrameDecoder::Result runSteps(QStringView frame, QTime time, Hooks &hooks);
+    FrameDecoder::Result runSteps(QStringView frame, QTime time, Hooks &hooks, bool watched);
 
     DisplayState &m_state;
     TableRecorder &m_recorder;

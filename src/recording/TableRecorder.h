@@ -31,7 +31,12 @@ public:
     // The switches the record step reads: given once, or read afresh for every reading.
     void setSwitches(const RecordSwitches &switches) { m_switches = switches; }
     void setSwitchesSource(SwitchesSource source) { m_switchesSource = std::move(source); }
-    RecordSwitches switches() const { return m_switchesSource ? m_switchesSource() : m_switches; }
+    const RecordSwitches &switches()
+    {
+        if (m_switchesSource)
+            m_switches = m_switchesSource();
+        return m_switches;
+    }
 
     // The sampling tick, restarted whenever a row is taken (it need not run).
     void setTick(QTimer *tick) { m_tick = tick; }
