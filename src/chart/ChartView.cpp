@@ -13,46 +13,10 @@ namespace {
 const QColor GridColor(0xE4, 0xE4, 0xE4);
 const QColor FrameColor(0x80, 0x80, 0x80);
 const QColor TextColor(Qt::black);
-constexpr int TickLength = 4;
 
-// 1, 2 or 5 times a power of ten, giving at most about maxTicks steps over span.
-double niceStep(double span, int maxTicks)
+ChartAxis axisOf(const ChartData &data, ChartSurface::Axis axis)
 {
-    const double raw = span / double(std::max(maxTicks, 1));
-    if (!(raw > 0.0) || !std::isfinite(raw))
-        return 1.0;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    const double n = raw / magnitude;
-    const double factor = n <= 1.0 ? 1.0 : n <= 2.0 ? 2.0 : n <= 5.0 ? 5.0 : 10.0;
-    return factor * magnitude;
-}
-
-template<class F> void forEachTick(double lo, double hi, double step, F f)
-{
-    // Bounded, so a huge range with a tiny step can never stall a repaint.
-    const double first = std::ceil(lo / step - 1e-9) * step;
-    for (int i = 0; i < 200; ++i) {
-        double v = first + double(i) * step;
-        if (v > hi + step * 1e-9)
-            break;
-        if (std::abs(v) < step * 1e-9)
-            v = 0.0;
-        f(v);
-    }
-}
-
-QString tickText(double v)
-{
-    return QString::number(v, 'g', 12);
-}
-
-// Far beyond the plot the raster engine's fixed-point coordinates would overflow; the clip
-// hides the difference.
-double clampPixel(double v, double lo, double hi)
-{
-    if (std::isnan(v))
-        return v;
-    return std::clamp(v, lo - 10000.0, hi + 10000.0);
+    return {data.isAxisAutomatic(axis), data.axisMinimum(axis), data.axisMaximum(axis)};
 }
 
 } // namespace
@@ -78,74 +42,32 @@ ChartView::~ChartView()
     m_data.setChangedHandler({});
 }
 
-ChartView::Range ChartView::horizontalRange() const
+ChartRange ChartView::valueRange(ChartRange x) const
 {
-    Range r {m_data.axisMinimum(Axis::Horizontal), m_data.axisMaximum(Axis::Horizontal)};
-    if (m_data.isAxisAutomatic(Axis::Horizontal))
-        r = {0.0, double(std::max<qint64>(m_data.largestX(), 1))};
-    if (!std::isfinite(r.lo) || !std::isfinite(r.hi))
-        r = {1.0, 100.0};
-    if (r.lo > r.hi)
-        std::swap(r.lo, r.hi);
-    if (!(r.hi > r.lo)) {
-        r.lo -= 0.5;
-        r.hi += 0.5;
-    }
-    return r;
-}
-
-ChartView::Range ChartView::valueRange(Range x) const
-{
-    Range r {m_data.axisMinimum(Axis::Value), m_data.axisMaximum(Axis::Value)};
+    ValueExtent shown;
     if (m_data.isAxisAutomatic(Axis::Value)) {
-        ValueExtent e;
-        const auto first = qint64(std::max(0.0, std::ceil(x.lo)));
-        const double last = std::floor(x.hi);
+        const PointSpan points = ChartLayout::visiblePoints(x);
         for (int s = 0; s < m_data.seriesCount(); ++s) {
-            if (m_data.isSeriesActive(s) && last >= double(first))
-                e.merge(m_data.extent(s, first, qint64(std::min(last, 9e18)) + 1));
+            if (m_data.isSeriesActive(s) && !points.isEmpty())
+                shown.merge(m_data.extent(s, points.first, points.last + 1));
         }
-        r = e.isEmpty() ? Range {0.0, 1.0} : Range {double(e.min), double(e.max)};
     }
-    // An infinite reading can only widen an automatic range to nothing drawable.
-    if (!std::isfinite(r.lo) || !std::isfinite(r.hi))
-        r = {0.0, 1.0};
-    if (r.lo > r.hi)
-        std::swap(r.lo, r.hi);
-    if (!(r.hi > r.lo)) {
-        r.lo -= 1.0;
-        r.hi += 1.0;
-    }
-    return r;
+    return ChartLayout::valueRange(axisOf(m_data, Axis::Value), shown);
 }
 
-ChartView::Layout ChartView::layout() const
+ChartLayout ChartView::layout() const
 {
     const QFontMetrics fm(m_font);
-    Layout l {};
-    l.x = horizontalRange();
-    l.y = valueRange(l.x);
-
-    const int top = ToolBarHeight + fm.height() / 2 + 6;
-    const int bottom = height() - fm.height() - TickLength - 6;
-    const int plotHeight = std::max(bottom - top + 1, 1);
-    l.yStep = niceStep(l.y.hi - l.y.lo, std::max(2, plotHeight / (fm.height() * 2)));
-    int labelWidth = 0;
-    forEachTick(l.y.lo, l.y.hi, l.yStep, [&](double v) {
-        labelWidth = std::max(labelWidth, fm.horizontalAdvance(tickText(v)));
-    });
-
-    const int xLabelWidth = std::max(fm.horizontalAdvance(tickText(std::floor(l.x.lo))),
-                                     fm.horizontalAdvance(tickText(std::ceil(l.x.hi))));
-    const int left = 4 + labelWidth + TickLength + 3;
-    const int right = width() - std::max(10, xLabelWidth / 2 + 4);
-    const int plotWidth = std::max(right - left + 1, 1);
-    l.xStep = niceStep(l.x.hi - l.x.lo, std::max(2, plotWidth / (xLabelWidth + 24)));
-    // The horizontal values are point numbers: no ticks between them.
-    if (l.x.hi - l.x.lo >= 2.0)
-        l.xStep = std::max(l.xStep, 1.0);
-    l.plot = QRect(left, top, plotWidth, plotHeight);
-    return l;
+    const ChartRange x
+        = ChartLayout::horizontalRange(axisOf(m_data, Axis::Horizontal), m_data.largestX());
+    const ChartRange y = valueRange(x);
+    ChartTextMetrics text;
+    text.height = fm.height();
+    for (const QString &label : ChartLayout::valueLabels(height(), text.height, y))
+        text.valueLabelWidth = std::max(text.valueLabelWidth, fm.horizontalAdvance(label));
+    for (const QString &label : ChartLayout::pointEndLabels(x))
+        text.pointLabelWidth = std::max(text.pointLabelWidth, fm.horizontalAdvance(label));
+    return ChartLayout::forWidget(size(), x, y, text);
 }
 
 QRect ChartView::plotRect() const
@@ -155,16 +77,7 @@ QRect ChartView::plotRect() const
 
 QPointF ChartView::mapToPlot(double x, double value) const
 {
-    return map(layout(), x, value);
-}
-
-QPointF ChartView::map(const Layout &l, double x, double value)
-{
-    // The ends of each range fall on the centres of the outermost pixels.
-    const QRect &p = l.plot;
-    const double px = p.left() + 0.5 + (x - l.x.lo) / (l.x.hi - l.x.lo) * (p.width() - 1);
-    const double py = p.top() + 0.5 + (l.y.hi - value) / (l.y.hi - l.y.lo) * (p.height() - 1);
-    return {clampPixel(px, p.left(), p.right()), clampPixel(py, p.top(), p.bottom())};
+    return layout().map(x, value);
 }
 
 void ChartView::paintEvent(QPaintEvent *)
@@ -172,17 +85,13 @@ void ChartView::paintEvent(QPaintEvent *)
     m_repaintPending = false;
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
-    const Layout l = layout();
+    const ChartLayout l = layout();
 
     painter.setPen(GridColor);
-    forEachTick(l.y.lo, l.y.hi, l.yStep, [&](double v) {
-        const int y = int(std::floor(map(l, l.x.lo, v).y()));
-        painter.drawLine(l.plot.left(), y, l.plot.right(), y);
-    });
-    forEachTick(l.x.lo, l.x.hi, l.xStep, [&](double v) {
-        const int x = int(std::floor(map(l, v, l.y.lo).x()));
-        painter.drawLine(x, l.plot.top(), x, l.plot.bottom());
-    });
+    for (const ChartTick &tick : l.yTicks)
+        painter.drawLine(l.gridLine(tick));
+    for (const ChartTick &tick : l.xTicks)
+        painter.drawLine(l.gridColumn(tick));
 
     painter.save();
     painter.setClipRect(l.plot);
@@ -197,41 +106,36 @@ void ChartView::paintEvent(QPaintEvent *)
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
-void ChartView::drawAxes(QPainter &painter, const Layout &l) const
+void ChartView::drawAxes(QPainter &painter, const ChartLayout &l) const
 {
-    const QRect &p = l.plot;
     const QFontMetrics fm(m_font);
     painter.setFont(m_font);
     painter.setPen(FrameColor);
-    painter.drawRect(p.adjusted(-1, -1, 0, 0));
+    painter.drawRect(l.frame());
 
-    forEachTick(l.y.lo, l.y.hi, l.yStep, [&](double v) {
-        const int y = int(std::floor(map(l, l.x.lo, v).y()));
+    for (const ChartTick &tick : l.yTicks) {
         painter.setPen(FrameColor);
-        painter.drawLine(p.left() - 1 - TickLength, y, p.left() - 2, y);
+        painter.drawLine(l.valueTickMark(tick));
         painter.setPen(TextColor);
-        const QRect box(0, y - fm.height() / 2, p.left() - TickLength - 4, fm.height());
-        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, tickText(v));
-    });
-    forEachTick(l.x.lo, l.x.hi, l.xStep, [&](double v) {
-        const int x = int(std::floor(map(l, v, l.y.lo).x()));
+        painter.drawText(l.valueLabelBox(tick), Qt::AlignRight | Qt::AlignVCenter, tick.text);
+    }
+    for (const ChartTick &tick : l.xTicks) {
         painter.setPen(FrameColor);
-        painter.drawLine(x, p.bottom() + 2, x, p.bottom() + 1 + TickLength);
+        painter.drawLine(l.pointTickMark(tick));
         painter.setPen(TextColor);
-        const QString text = tickText(v);
-        const int w = fm.horizontalAdvance(text);
-        painter.drawText(QRect(x - w / 2 - 1, p.bottom() + TickLength + 3, w + 2, fm.height()),
-                         Qt::AlignCenter, text);
-    });
+        painter.drawText(l.pointLabelBox(tick, fm.horizontalAdvance(tick.text)), Qt::AlignCenter,
+                         tick.text);
+    }
 }
 
-void ChartView::drawSeries(QPainter &painter, const Layout &l, int series)
+void ChartView::drawSeries(QPainter &painter, const ChartLayout &l, int series)
 {
     const bool area = series == 0;
     const QColor line = QColor::fromRgb(area ? AreaLineColor : LineColor);
     const qint64 count = m_data.pointCount(series);
-    const auto first = qint64(std::max(0.0, std::ceil(l.x.lo)));
-    const qint64 last = std::min(count - 1, qint64(std::min(std::floor(l.x.hi), 9e18)));
+    const PointSpan shown = ChartLayout::visiblePoints(l.x);
+    const qint64 first = shown.first;
+    const qint64 last = std::min(count - 1, shown.last);
     if (count == 0 || first > last)
         return;
 
@@ -244,7 +148,7 @@ void ChartView::drawSeries(QPainter &painter, const Layout &l, int series)
                 drawRun(painter, l, area, line);
                 continue;
             }
-            m_run.append(map(l, double(i), v));
+            m_run.append(l.map(double(i), v));
         }
         drawRun(painter, l, area, line);
         return;
@@ -261,7 +165,7 @@ void ChartView::drawSeries(QPainter &painter, const Layout &l, int series)
                 drawRun(painter, l, true, Qt::transparent);
                 continue;
             }
-            m_run.append({l.plot.left() + c + 0.5, map(l, l.x.lo, e.max).y()});
+            m_run.append({l.columnCentre(c), l.pixelY(e.max)});
         }
         drawRun(painter, l, true, Qt::transparent);
     }
@@ -271,9 +175,9 @@ void ChartView::drawSeries(QPainter &painter, const Layout &l, int series)
             drawRun(painter, l, false, line);
             continue;
         }
-        const double x = l.plot.left() + c + 0.5;
-        const double high = map(l, l.x.lo, e.max).y();
-        const double low = map(l, l.x.lo, e.min).y();
+        const double x = l.columnCentre(c);
+        const double high = l.pixelY(e.max);
+        const double low = l.pixelY(e.min);
         if (c % 2 == 0) {
             m_run.append({x, high});
             m_run.append({x, low});
@@ -285,14 +189,14 @@ void ChartView::drawSeries(QPainter &painter, const Layout &l, int series)
     drawRun(painter, l, false, line);
 }
 
-void ChartView::drawRun(QPainter &painter, const Layout &l, bool area, const QColor &line)
+void ChartView::drawRun(QPainter &painter, const ChartLayout &l, bool area, const QColor &line)
 {
     if (m_run.isEmpty())
         return;
     if (area) {
-        // Down to the bottom of the plot, whatever the value axis shows. Points sit on pixel
-        // centres; the fill reaches half a pixel beyond them so the end columns are covered.
-        const double base = l.plot.bottom() + 1.0;
+        // Down to the bottom of the plot. Points sit on pixel centres; the fill reaches half a
+        // pixel beyond them so the end columns are covered.
+        const double base = l.areaBase();
         const double left = m_run.first().x() - 0.5;
         const double right = m_run.last().x() + 0.5;
         const double firstY = m_run.first().y();

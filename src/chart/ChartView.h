@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chart/ChartData.h"
+#include "chart/ChartLayout.h"
 #include "chart/ChartSurface.h"
 
 #include <QColor>
@@ -20,7 +21,7 @@ class ChartView : public QFrame, public ChartSurface
 {
     Q_OBJECT
 public:
-    static constexpr int ToolBarHeight = 31;
+    static constexpr int ToolBarHeight = ChartLayout::ToolBarHeight;
     // The toolkit's colour numbers 0x80FFFF, 0xFF8000 and 0x00FF80 (blue in the high byte).
     static constexpr QRgb AreaColor = 0xFFFFFF80;
     static constexpr QRgb AreaLineColor = 0xFF0080FF;
@@ -69,27 +70,11 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
-    struct Range
-    {
-        double lo;
-        double hi;
-    };
-    struct Layout
-    {
-        QRect plot;
-        Range x;
-        Range y;
-        double xStep;
-        double yStep;
-    };
-
-    Layout layout() const;
-    Range horizontalRange() const;
-    Range valueRange(Range x) const;
-    static QPointF map(const Layout &l, double x, double value);
-    void drawAxes(QPainter &painter, const Layout &l) const;
-    void drawSeries(QPainter &painter, const Layout &l, int series);
-    void drawRun(QPainter &painter, const Layout &l, bool area, const QColor &line);
+    ChartLayout layout() const;
+    ChartRange valueRange(ChartRange x) const;
+    void drawAxes(QPainter &painter, const ChartLayout &l) const;
+    void drawSeries(QPainter &painter, const ChartLayout &l, int series);
+    void drawRun(QPainter &painter, const ChartLayout &l, bool area, const QColor &line);
 
     ChartData m_data;
     QFont m_font;

@@ -27,6 +27,8 @@ private Q_SLOTS:
     void changesRepaint();
     void unusualContentStillPaints_data();
     void unusualContentStillPaints();
+    void labelsFitTheMargins_data();
+    void labelsFitTheMargins();
 };
 
 namespace {
@@ -314,6 +316,44 @@ void TestChartView::unusualContentStillPaints()
     QCOMPARE(image.size(), QSize(373, 353));
     // Whatever else, the line shows the plain values.
     QVERIFY(countColour(image, ChartView::LineColor) > 0);
+}
+
+void TestChartView::labelsFitTheMargins_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<double>("firstPoint");
+    QTest::addColumn<double>("lastPoint");
+    QTest::addColumn<double>("lowest");
+    QTest::addColumn<double>("highest");
+    QTest::newRow("shipped") << QSize(373, 353) << 1.0 << 100.0 << -100.0 << 100.0;
+    QTest::newRow("long labels") << QSize(373, 353) << 9999901.0 << 10000000.0 << -98765432.0
+                                 << 123456789.0;
+    QTest::newRow("small values") << QSize(373, 353) << 1.0 << 100.0 << -0.00021 << 0.00093;
+    QTest::newRow("big offset") << QSize(500, 250) << 1.0 << 100.0 << 1e6 << 1e6 + 1.0;
+    QTest::newRow("small widget") << QSize(200, 150) << 201.0 << 300.0 << -4000.0 << 4000.0;
+}
+
+void TestChartView::labelsFitTheMargins()
+{
+    QFETCH(QSize, size);
+    QFETCH(double, firstPoint);
+    QFETCH(double, lastPoint);
+    QFETCH(double, lowest);
+    QFETCH(double, highest);
+    // The plot's sides are set by the labels' measured widths; had other texts been measured
+    // than are drawn, a label would run into the margin at the widget's edge.
+    ChartView view;
+    view.resize(size);
+    view.setAxisMinimum(Axis::Horizontal, firstPoint);
+    view.setAxisMaximum(Axis::Horizontal, lastPoint);
+    view.setAxisMinimum(Axis::Value, lowest);
+    view.setAxisMaximum(Axis::Value, highest);
+    const QImage image = shot(view);
+    for (int y = 1; y < size.height() - 1; ++y) {
+        for (const int x : {1, 2, size.width() - 3, size.width() - 2})
+            QVERIFY2(image.pixel(x, y) == White,
+                     qPrintable(QString::number(x) + u","_qs + QString::number(y)));
+    }
 }
 
 QTEST_MAIN(TestChartView)
