@@ -2,6 +2,23 @@
 
 #include "recording/TableRecorder.h"
 
+namespace {
+
+// The hooks of a sequence that shows nothing.
+struct NoHooks
+{
+    void frameStarted() { }
+    void scaleSelected(const DisplayValues::Scale &) { }
+    void valueComputed(const Reading &) { }
+    void needleReset(const DialScale &) { }
+    void needleMoved(int) { }
+    FrameDecoder::Result recallClock(QTime &) { return {}; }
+    void barMoved(int) { }
+    void charted(int) { }
+};
+
+} // namespace
+
 FrameSequence::FrameSequence(DisplayState &state, TableRecorder &recorder)
     : m_state(state)
     , m_recorder(recorder)
@@ -10,22 +27,24 @@ FrameSequence::FrameSequence(DisplayState &state, TableRecorder &recorder)
 
 FrameDecoder::Result FrameSequence::run(QStringView frame, const QTime &timeOfDay, Hooks *hooks)
 {
-    static Hooks none;
     ++m_framesRun;
     m_charted = false;
     m_recorded = false;
-    return runSteps(frame, timeOfDay, hooks ? *hooks : none, hooks != nullptr);
+    if (hooks)
+        return runSteps(frame, timeOfDay, *hooks, hooks);
+    NoHooks none;
+    return runSteps(frame, timeOfDay, none, nullptr);
 }
 
-FrameDecoder::Result FrameSequence::runSteps(QStringView frame, QTime time, Hooks &hooks,
-                                             bool watched)
+template<class StepHooks>
+FrameDecoder::Result FrameSequence::runSteps(QStringView frame, QTime time, StepHooks &hooks,
+                                             FrameDecoder::StepWatcher *watcher)
 {
     using namespace FrameDecoder;
     Reading &r = m_state.reading;
 
     hooks.frameStarted();
-    if (Result failure
-        = decodeTexts(r, frame, m_state.DecimalSeparatorText, watched ? &hooks : nullptr))
+    if (Result failure = decodeTexts(r, frame, m_state.DecimalSeparatorText, watcher))
         return failure;
 
     DisplayValues::Scale scale = DisplayValues::selectScale(r);

@@ -55,7 +55,10 @@ public:
     qint32 recordedNo() const { return m_recordedNo; }
 
 private:
-    FrameDecoder::Result runSteps(QStringView frame, QTime time, Hooks &hooks, bool watched);
+    // One body for both: with the window's hooks, and with none at no cost per step.
+    template<class StepHooks>
+    FrameDecoder::Result runSteps(QStringView frame, QTime time, StepHooks &hooks,
+                                  FrameDecoder::StepWatcher *watcher);
 
     DisplayState &m_state;
     TableRecorder &m_recorder;
