@@ -150,6 +150,8 @@ struct FormControls
     QAction *N1000001 = nullptr;
     QAction *limitess = nullptr;
     QAction *EXIT1 = nullptr;
+    // Beyond the window's own menus: small windows for the controls outside the visible area.
+    QMenu *Tools = nullptr;
 
     // Timers.
     QTimer *ConTimer = nullptr;

@@ -62,6 +62,7 @@ MainWindow::MainWindow(Services services, const ModelSwitches &switches, QWidget
     buildRecallPanel(client);
     buildLimitPanel(client);
     buildHiddenControls(client);
+    buildToolPanels();
     buildTimers();
     applySwitchBoxes();
 

@@ -65,6 +65,7 @@ private:
     void buildRecallPanel(QWidget *client);
     void buildLimitPanel(QWidget *client);
     void buildHiddenControls(QWidget *client);
+    void buildToolPanels();
     void buildMenus();
     void buildTimers();
     void applySwitchBoxes();

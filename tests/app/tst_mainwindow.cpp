@@ -36,6 +36,7 @@ private Q_SLOTS:
     void toolbarHints_data();
     void toolbarHints();
     void menuBar();
+    void hidCablePanelBorrowsTheHiddenControls();
     void timers();
     void gridColumns();
     void portPanelsCycle();
@@ -215,10 +216,11 @@ void TestMainWindow::menuBar()
         if (a->isVisible())
             visible << a->text();
     }
+    // The window's own menus come first, as they are; the Tools menu follows them.
     QCOMPARE(all,
              (QStringList {u"ComSetup"_qs, u"Connect"_qs, QString(), u"Graphic"_qs, u"Record"_qs,
-                           QString(), u"Exit"_qs}));
-    QCOMPARE(visible, (QStringList {QString(), u"Record"_qs, QString()}));
+                           QString(), u"Exit"_qs, u"Tools"_qs}));
+    QCOMPARE(visible, (QStringList {QString(), u"Record"_qs, QString(), u"Tools"_qs}));
 
     auto *record = t.find<QMenu>(u"Record1"_qs);
     QStringList shown, ticked;
@@ -329,6 +331,55 @@ void TestMainWindow::recordLimitMenu()
     // Choosing the ticked item again keeps it ticked.
     t.find<QAction>(u"N100001"_qs)->trigger();
     QVERIFY(t.find<QAction>(u"N100001"_qs)->isChecked());
+}
+
+void TestMainWindow::hidCablePanelBorrowsTheHiddenControls()
+{
+    TestWindow t;
+    t.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
+    const QStringList names {u"DevListBox"_qs, u"USBCon"_qs,   u"SetFeature"_qs,
+                             u"ReadBtn"_qs,    u"ClearBtn"_qs, u"HistoryListBox"_qs,
+                             u"Memo1"_qs,      u"Memo2"_qs};
+    QWidget *client = t.window->centralWidget();
+    QList<QRect> places;
+    for (const QString &name : names)
+        places << t.find<QWidget>(name)->geometry();
+
+    QAction *item = t.find<QAction>(u"HidCablePanelItem"_qs);
+    QCOMPARE(item->text(), u"HID cable\u2026"_qs);
+    item->trigger();
+    auto *panel = t.find<QWidget>(u"HidCablePanel"_qs);
+    QVERIFY(panel->isVisible());
+    QVERIFY(panel->isWindow());
+    for (const QString &name : names) {
+        auto *w = t.find<QWidget>(name);
+        QVERIFY2(w->isVisible(), qPrintable(name));
+        QVERIFY2(panel->isAncestorOf(w), qPrintable(name));
+    }
+    // Usable there: the toggle goes down and up under the mouse.
+    auto *usbCon = t.find<QPushButton>(u"USBCon"_qs);
+    QTest::mouseClick(usbCon, Qt::LeftButton);
+    QVERIFY(usbCon->isChecked());
+    QTest::mouseClick(usbCon, Qt::LeftButton);
+    QVERIFY(!usbCon->isChecked());
+    // The main window's layout stays as it is.
+    QCOMPARE(t.window->size(), QSize(809, 532 + t.window->menuBar()->height()));
+
+    panel->move(panel->pos() + QPoint(40, 30));
+    const QPoint moved = panel->pos();
+    panel->close();
+    for (int i = 0; i < names.size(); ++i) {
+        auto *w = t.find<QWidget>(names[i]);
+        QCOMPARE(w->parentWidget(), client);
+        QCOMPARE(w->geometry(), places[i]);
+        QVERIFY2(!w->isVisible(), qPrintable(names[i]));
+    }
+    // Opened again, where it was left.
+    item->trigger();
+    QVERIFY(panel->isVisible());
+    QCOMPARE(panel->pos(), moved);
+    QVERIFY(panel->isAncestorOf(usbCon));
 }
 
 void TestMainWindow::exitAsksFirst()
