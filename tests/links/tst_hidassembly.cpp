@@ -193,35 +193,33 @@ void TestHidAssembly::cableBursts_data()
         << (reading + QList {report({0x00, 0xF0})}) << readingLines
         << QStringList {u"4142434445464748494A4B0D0A"_qs} << QStringList {u"123456789ABDA"_qs}
         << QStringList {u"A123456789ABD"_qs} << QList {true} << QString() << false << 1;
-    QTest::newRow("the reading still open") << reading << readingLines << QStringList {}
-                                            << QStringList {} << QStringList {} << QList<bool> {}
-                                            << u"4142434445464748494A4B0D0A"_qs << true << 0;
+    QTest::newRow("the reading still open")
+        << reading << readingLines << QStringList {} << QStringList {} << QStringList {}
+        << QList<bool> {} << u"4142434445464748494A4B0D0A"_qs << true << 0;
     QTest::newRow("a pause with no burst open counts only")
         << QList {report({0x00, 0xF0})} << QStringList {} << QStringList {} << QStringList {}
         << QStringList {} << QList<bool> {} << QString() << false << 1;
     QTest::newRow("a report without data bytes ends a burst but does not count")
         << QList {report({0x00, 0xF1, 0x41}), report({0x00})} << QStringList {u"R 00  F1 41 "_qs}
-        << QStringList {u"41"_qs} << QStringList {u"1"_qs} << QStringList {u"1"_qs}
-        << QList {false} << QString() << false << 0;
+        << QStringList {u"41"_qs} << QStringList {u"1"_qs} << QStringList {u"1"_qs} << QList {false}
+        << QString() << false << 0;
     QTest::newRow("a short burst fails the test")
         << QList {report({0x00, 0xF3, 0x31, 0x32, 0x33}), report({0x00, 0xF2, 0x0D, 0x0A}),
                   report({0x00, 0xF0}), report({0x00, 0xF0})}
         << QStringList {u"R 00  F3 31 32 33 "_qs, u"R 00  F2 0D 0A "_qs}
-        << QStringList {u"3132330D0A"_qs} << QStringList {u"123DA"_qs}
-        << QStringList {u"123DA"_qs} << QList {false} << QString() << false << 2;
+        << QStringList {u"3132330D0A"_qs} << QStringList {u"123DA"_qs} << QStringList {u"123DA"_qs}
+        << QList {false} << QString() << false << 2;
     QTest::newRow("a count larger than the bytes present")
         << QList {report({0x07, 0x09, 0x41, 0x42}), report({0x07, 0x00})}
-        << QStringList {u"R 07  09 41 42 "_qs} << QStringList {u"4142"_qs}
-        << QStringList {u"12"_qs} << QStringList {u"12"_qs} << QList {false} << QString() << false
-        << 1;
+        << QStringList {u"R 07  09 41 42 "_qs} << QStringList {u"4142"_qs} << QStringList {u"12"_qs}
+        << QStringList {u"12"_qs} << QList {false} << QString() << false << 1;
     QTest::newRow("a count byte alone opens a burst of nothing")
         << QList {report({0x00, 0x05}), report({0x00, 0x00})} << QStringList {u"R 00  05 "_qs}
         << QStringList {QString()} << QStringList {QString()} << QStringList {QString()}
         << QList {false} << QString() << false << 1;
     QTest::newRow("bytes after the 13th are ignored")
         << QList {report({0x00, 0x99, 0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38}),
-                  report({0x00, 0x96, 0x39, 0x30, 0x0D, 0x0A, 0x3F, 0x3E}),
-                  report({0x00, 0x90})}
+                  report({0x00, 0x96, 0x39, 0x30, 0x0D, 0x0A, 0x3F, 0x3E}), report({0x00, 0x90})}
         << QStringList {u"R 00  99 30 31 32 33 34 35 36 37 38 "_qs,
                         u"R 00  96 39 30 0D 0A 3F 3E "_qs}
         << QStringList {u"30313233343536373839300D0A3F3E"_qs} << QStringList {u"01234567890DA"_qs}
@@ -328,8 +326,8 @@ void TestHidAssembly::readReport_data()
     QTest::newRow("two bytes swapped") << swapped << u"12354678901234"_qs << false;
     QTest::newRow("13 bytes") << ordered.first(13) << u"1234567890123"_qs << false;
     QTest::newRow("a 15th byte is ignored") << ordered + '\xF5' << u"12345678901234"_qs << true;
-    QTest::newRow("a serial reading") << QByteArray("\n0001234001\r") << u"A0001234001D"_qs
-                                      << false;
+    QTest::newRow("a serial reading")
+        << QByteArray("\n0001234001\r") << u"A0001234001D"_qs << false;
 }
 
 void TestHidAssembly::readReport()
@@ -366,18 +364,18 @@ void TestHidAssembly::ferrant_data()
     QTest::newRow("line feed, twelve data bytes, carriage return")
         << QByteArray("\n123456789012\r") << QStringList {u"A123456789012D"_qs} << QList {true}
         << QString();
-    QTest::newRow("eleven data bytes") << QByteArray("\n12345678901\r")
-                                       << QStringList {u"A12345678901D"_qs} << QList {false}
-                                       << QString();
+    QTest::newRow("eleven data bytes")
+        << QByteArray("\n12345678901\r") << QStringList {u"A12345678901D"_qs} << QList {false}
+        << QString();
     QTest::newRow("a lost carriage return runs on")
-        << QByteArray("\n123456789012\n123456789012\r")
-        << QStringList {u"A123456789012A"_qs} << QList {false} << QString();
+        << QByteArray("\n123456789012\n123456789012\r") << QStringList {u"A123456789012A"_qs}
+        << QList {false} << QString();
     QTest::newRow("two frames, the next begun")
         << QByteArray("\n123456789012\r\n210987654321\r\n")
         << QStringList {u"A123456789012D"_qs, u"A210987654321D"_qs} << QList {true, true}
         << u"A"_qs;
-    QTest::newRow("lone carriage return") << QByteArray("\r") << QStringList {u"D"_qs}
-                                          << QList {false} << QString();
+    QTest::newRow("lone carriage return")
+        << QByteArray("\r") << QStringList {u"D"_qs} << QList {false} << QString();
 }
 
 void TestHidAssembly::ferrant()
@@ -412,14 +410,14 @@ void TestHidAssembly::nestrel_data()
 
     QTest::newRow("line feed, nine data bytes, carriage return")
         << QByteArray("\n123456789\r") << QStringList {u"123456789DA"_qs} << QList {true};
-    QTest::newRow("eight data bytes") << QByteArray("\n12345678\r")
-                                      << QStringList {u"12345678DDA"_qs} << QList {false};
-    QTest::newRow("ten data bytes") << QByteArray("\n1234567890\r")
-                                    << QStringList {u"123456789DA"_qs} << QList {false};
+    QTest::newRow("eight data bytes")
+        << QByteArray("\n12345678\r") << QStringList {u"12345678DDA"_qs} << QList {false};
+    QTest::newRow("ten data bytes")
+        << QByteArray("\n1234567890\r") << QStringList {u"123456789DA"_qs} << QList {false};
     QTest::newRow("no line feed") << QByteArray("0123456789\r") << QStringList {u"123456789DA"_qs}
                                   << QList {false};
-    QTest::newRow("lone carriage return") << QByteArray("\r") << QStringList {u"DA"_qs}
-                                          << QList {false};
+    QTest::newRow("lone carriage return")
+        << QByteArray("\r") << QStringList {u"DA"_qs} << QList {false};
     QTest::newRow("two readings") << QByteArray("\n123456789\r\n987654321\r")
                                   << QStringList {u"123456789DA"_qs, u"987654321DA"_qs}
                                   << QList {true, true};
