@@ -33,7 +33,10 @@ public:
         }
     }
 
-    QString text() const { return QString(reinterpret_cast<const QChar *>(m_digits.data()), m_length); }
+    QString text() const
+    {
+        return QString(reinterpret_cast<const QChar *>(m_digits.data()), m_length);
+    }
     void clear() { m_length = 0; }
 
 private:
