@@ -6,6 +6,7 @@
 #include "chart/ChartCommands.h"
 #include "chart/ChartView.h"
 #include "links/BridgeLink.h"
+#include "links/HidCableLink.h"
 #include "links/LinkWatchdog.h"
 #include "links/SerialLink.h"
 #include "recording/DataFiles.h"
@@ -66,6 +67,12 @@ void MainWindow::connectCommands()
     connect(c.STOP1, &QAction::triggered, serial, &SerialLink::BtDiscon1Click);
     connect(c.ConTimer, &QTimer::timeout, m_watchdog.get(), &LinkWatchdog::ConTimerTimer);
     groupToggles({c.COMCon, c.USBCon, c.ReadBtn, c.USB});
+
+    HidCableLink *hid = m_hidLink.get();
+    connect(c.USBCon, &QPushButton::clicked, hid, &HidCableLink::USBConClick);
+    connect(c.SetFeature, &QPushButton::clicked, hid, &HidCableLink::SetFeatureClick);
+    connect(c.ReadBtn, &QPushButton::clicked, hid, &HidCableLink::ReadBtnClick);
+    connect(c.ClearBtn, &QPushButton::clicked, hid, &HidCableLink::ClearBtnClick);
 
     connect(c.USB, &QPushButton::clicked, m_bridgeLink.get(), &BridgeLink::USBClick);
     connect(c.Timer1, &QTimer::timeout, m_bridgeLink.get(), &BridgeLink::Timer1Timer);

@@ -6,8 +6,11 @@
 #include "chart/ChartControl.h"
 #include "chart/ChartView.h"
 #include "links/BridgeLink.h"
+#include "links/HidCableLink.h"
 #include "links/LinkWatchdog.h"
 #include "links/SerialLink.h"
+#include "links/hid/HidDeviceController.h"
+#include "links/hid/HidrawPlatform.h"
 #include "meter/LcdPanel.h"
 #include "meter/MeterDisplay.h"
 #include "recording/DataFiles.h"
@@ -131,6 +134,20 @@ void MainWindow::createParts()
         MeterDisplay::Parts {*m_watchdog, *m_alarmLimits, *m_samplingClock, *m_recorder,
                              *m_chartControl});
 
+    HidPlatform *hid = m_services.hidPlatform;
+    if (!hid) {
+        m_ownHidPlatform = std::make_unique<HidrawPlatform>();
+        hid = m_ownHidPlatform.get();
+    }
+    m_hidCtl = HidDeviceController::create(*hid);
+    m_hidLink = std::make_unique<HidCableLink>(
+        HidCableLink::Controls {dialogParent, c.DevListBox, c.HistoryListBox, c.USBCon, c.ReadBtn,
+                                c.Memo1, c.Memo2, c.Brimlow},
+        m_hidCtl.get(), HidCableLink::Sinks {*m_display, m_display->otherFamilySink()}, prompts,
+        m_links);
+    // The controller has scanned; the link fills its list now, before the window shows.
+    m_hidLink->attach();
+
     m_serialLink = std::make_unique<SerialLink>(
         SerialLink::Controls {dialogParent,
                               {c.BtCOM1, c.BtCOM2, c.BtCOM3, c.BtCOM4},
@@ -141,11 +158,13 @@ void MainWindow::createParts()
                               c.BtDiscon,
                               c.START1,
                               c.STOP1},
-        m_services.portNames, prompts, *m_display, *m_watchdog, m_links);
+        m_services.portNames, prompts, *m_display, m_display->otherFamilySink(), *m_watchdog,
+        m_links);
     m_bridgeLink
         = std::make_unique<BridgeLink>(BridgeLink::Controls {c.USB, c.Memo3, c.Timer1}, m_links);
     m_links.add(m_serialLink.get());
     m_links.add(m_bridgeLink.get());
+    m_links.add(m_hidLink.get());
 
     m_dataFiles = std::make_unique<DataFiles>(DataFiles::Controls {dialogParent, c.DBGrid1},
                                               prompts, *m_recorder);

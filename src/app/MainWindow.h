@@ -12,6 +12,9 @@
 
 class AlarmLimits;
 class BridgeLink;
+class HidCableLink;
+class HidDeviceController;
+class HidPlatform;
 class LinkWatchdog;
 class ChartControl;
 class ChartCommands;
@@ -43,6 +46,9 @@ public:
     MeterDisplay &display() { return *m_display; }
     ErrorReport &errorReport() { return *m_errorReport; }
     SerialLink &serialLink() { return *m_serialLink; }
+    HidCableLink &hidLink() { return *m_hidLink; }
+    // Null when another window's controller exists (one per program).
+    HidDeviceController *HidCtl() { return m_hidCtl.get(); }
     LinkWatchdog &watchdog() { return *m_watchdog; }
     ReadingRecorder &recorder() { return *m_recorder; }
     SamplingClock &samplingClock() { return *m_samplingClock; }
@@ -87,6 +93,9 @@ private:
     std::unique_ptr<MeterDisplay> m_display;
     std::unique_ptr<SerialLink> m_serialLink;
     std::unique_ptr<BridgeLink> m_bridgeLink;
+    std::unique_ptr<HidPlatform> m_ownHidPlatform;
+    std::unique_ptr<HidDeviceController> m_hidCtl;
+    std::unique_ptr<HidCableLink> m_hidLink;
     std::unique_ptr<ReadingRecorder> m_recorder;
     std::unique_ptr<SamplingClock> m_samplingClock;
     std::unique_ptr<DataFiles> m_dataFiles;

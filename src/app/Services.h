@@ -2,6 +2,7 @@
 
 class Beeper;
 class Clock;
+class HidPlatform;
 class PortNames;
 class Prompts;
 
@@ -12,4 +13,6 @@ struct Services
     Clock &clock;
     Beeper &beeper;
     PortNames &portNames;
+    // The HID devices of the system; none: the window reads the machine's own.
+    HidPlatform *hidPlatform = nullptr;
 };

@@ -43,10 +43,19 @@ void MainWindow::FormCreate()
     chosen.IFSennick = c.IFSennick->isChecked();
     s.profile = selectProfile(chosen);
     s.scaleCode = s.profile.scaleCode;
-    // Frames of the other models' handlers are not understood by this build: their data is
-    // received and left unread.
-    if (s.profile.receiveHandler == ReceiveHandler::GostelData)
+    switch (s.profile.receiveHandler) {
+    case ReceiveHandler::GostelData:
         m_serialLink->installGostelData();
+        break;
+    case ReceiveHandler::FerrantDATA:
+        m_serialLink->installFerrantDATA();
+        break;
+    case ReceiveHandler::NestrelData:
+        m_serialLink->installNestrelData();
+        break;
+    case ReceiveHandler::None:
+        break;
+    }
     m_serialLink->setStartPort(s.profile.portNumber, s.profile.selectsCom1);
 
     if (const std::optional<ProfileRow> row = profileRow(s.scaleCode)) {

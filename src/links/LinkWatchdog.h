@@ -8,10 +8,9 @@ class QLabel;
 // The watchdog's counters.
 struct LinkState
 {
-    // Watchdog ticks since the last decoded frame.
+    // Watchdog ticks since the last decoded frame. (The HID cable's count of reports without
+    // meter bytes lives with its link, which the watchdog asks on silence.)
     int LinkSilenceCount = 0;
-    // Reports of the HID cable without meter bytes since the last one that carried some.
-    int HidIdleReports = 0;
 };
 
 // Shows whether frames arrive: every decoded frame shows the connected picture, and the third

@@ -10,10 +10,12 @@
 #include <QPushButton>
 
 SerialLink::SerialLink(const Controls &controls, PortNames &portNames, Prompts &prompts,
-                       FrameSink &sink, LinkWatchdog &watchdog, LinkSet &links)
+                       FrameSink &sink, FrameSink &otherFamilySink, LinkWatchdog &watchdog,
+                       LinkSet &links)
     : m_controls(controls)
     , m_prompts(prompts)
     , m_sink(sink)
+    , m_otherFamilySink(otherFamilySink)
     , m_watchdog(watchdog)
     , m_links(links)
     , m_source(portNames)
@@ -30,6 +32,18 @@ void SerialLink::installGostelData()
 {
     m_source.setOnChunk(
         [this](QByteArrayView bytes) { GostelData(&COMM2(), bytes.data(), int(bytes.size())); });
+}
+
+void SerialLink::installFerrantDATA()
+{
+    m_source.setOnChunk(
+        [this](QByteArrayView bytes) { FerrantDATA(&COMM2(), bytes.data(), int(bytes.size())); });
+}
+
+void SerialLink::installNestrelData()
+{
+    m_source.setOnChunk(
+        [this](QByteArrayView bytes) { NestrelData(&COMM2(), bytes.data(), int(bytes.size())); });
 }
 
 void SerialLink::setStartPort(int number, bool showPanel)
@@ -147,6 +161,8 @@ void SerialLink::onDeviceLost(const QString &reason)
     m_watchdog.linkLost();
     // What the vanished device left half-sent cannot belong to anything it sends when it is back.
     m_assembler.clear();
+    m_ferrant.clear();
+    m_nestrel.clear();
     m_controls.COMCon->setToolTip(u"Waiting for the meter's cable to come back ("_qs + reason
                                   + u')');
 }
@@ -155,5 +171,19 @@ void SerialLink::GostelData(SerialPortDriver *, const char *data, int size)
 {
     m_assembler.feed(QByteArrayView(data, size), [this](const QString &frame) {
         m_sink.take(frame, &FrameAssembler::plausible);
+    });
+}
+
+void SerialLink::FerrantDATA(SerialPortDriver *, const char *data, int size)
+{
+    m_ferrant.feed(QByteArrayView(data, size), [this](const QString &frame) {
+        m_otherFamilySink.take(frame, &FerrantAssembler::plausible);
+    });
+}
+
+void SerialLink::NestrelData(SerialPortDriver *, const char *data, int size)
+{
+    m_nestrel.feed(QByteArrayView(data, size), [this](const QString &frame, bool accepted) {
+        m_otherFamilySink.take(frame, accepted);
     });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "links/CableLink.h"
+#include "links/FamilyAssemblers.h"
 #include "links/FrameAssembler.h"
 #include "links/SerialSource.h"
 
@@ -37,15 +38,18 @@ public:
         QAction *STOP1 = nullptr;
     };
 
+    // The other meter families' frames go to their own sink.
     SerialLink(const Controls &controls, PortNames &portNames, Prompts &prompts, FrameSink &sink,
-               LinkWatchdog &watchdog, LinkSet &links);
+               FrameSink &otherFamilySink, LinkWatchdog &watchdog, LinkSet &links);
 
     SerialPortDriver &COMM2() { return m_source.driver(); }
     int portNumber() const { return m_source.portNumber(); }
     // Start-up: the port the profile chose; the Brimlow profile also shows the "COM 1" panel.
     void setStartPort(int number, bool showPanel);
-    // Installs the frame assembly of this link as the driver's receive handler.
+    // Installs one of the receive handlers as the driver's; which one is the model's choice.
     void installGostelData();
+    void installFerrantDATA();
+    void installNestrelData();
 
     void COM11Click();
     void COM21Click();
@@ -55,6 +59,8 @@ public:
     void BTCon1Click();
     void BtDiscon1Click();
     void GostelData(SerialPortDriver *sender, const char *data, int size);
+    void FerrantDATA(SerialPortDriver *sender, const char *data, int size);
+    void NestrelData(SerialPortDriver *sender, const char *data, int size);
 
     bool isRunning() const override { return m_source.isOpen() || m_source.waitingForDevice(); }
     void stop() override { BtDiscon1Click(); }
@@ -73,8 +79,11 @@ private:
     Controls m_controls;
     Prompts &m_prompts;
     FrameSink &m_sink;
+    FrameSink &m_otherFamilySink;
     LinkWatchdog &m_watchdog;
     LinkSet &m_links;
     SerialSource m_source;
     FrameAssembler m_assembler;
+    FerrantAssembler m_ferrant;
+    NestrelAssembler m_nestrel;
 };

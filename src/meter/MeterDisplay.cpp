@@ -28,6 +28,11 @@ MeterDisplay::MeterDisplay(const Controls &controls, DisplayState &state, Clock 
 
 void MeterDisplay::keep(const QString &frame)
 {
+    keepFrame(frame);
+}
+
+void MeterDisplay::keepFrame(const QString &frame)
+{
     m_state.ReadingFrame = frame;
     m_controls.USBtxt->setText(frame);
 }

@@ -45,6 +45,11 @@ public:
     MeterDisplay(const Controls &controls, DisplayState &state, Clock &clock, ErrorReport &errors,
                  const Parts &parts);
 
+    // The sink of the other meter families' frames: kept and echoed, then given to their decoder,
+    // which shows nothing.
+    FrameSink &otherFamilySink() { return m_otherFamily; }
+    void LcdDisplayFerrant() { }
+
     // Runs the whole sequence for the current frame. On a conversion failure the sequence ends
     // at the failing step and the failure is returned for the caller to report.
     FrameDecoder::Result LcdDisplayGostel();
@@ -81,4 +86,27 @@ private:
     ErrorReport &m_errors;
     Parts m_parts;
     FrameSequence m_sequence;
+
+    class OtherFamilySink : public FrameSink
+    {
+    public:
+        explicit OtherFamilySink(MeterDisplay &display)
+            : m_display(display)
+        {
+        }
+
+    protected:
+        void keep(const QString &frame) override { m_display.keepFrame(frame); }
+        FrameDecoder::Result decode(const QString &) override
+        {
+            m_display.LcdDisplayFerrant();
+            return {};
+        }
+        void report(const QString &, const ConversionError &) override { }
+
+    private:
+        MeterDisplay &m_display;
+    };
+    void keepFrame(const QString &frame);
+    OtherFamilySink m_otherFamily {*this};
 };

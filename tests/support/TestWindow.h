@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FakeHidPlatform.h"
 #include "app/MainWindow.h"
 #include "meter/MeterDisplay.h"
 #include "support/CountingBeeper.h"
@@ -20,12 +21,14 @@ struct TestWindow
     PortNames portNames {[this] {
         return ports;
     }};
+    // No HID device until a test plugs one in.
+    FakeHidPlatform hid;
     std::unique_ptr<MainWindow> window;
 
     explicit TestWindow(const ModelSwitches &switches = {})
     {
-        window
-            = std::make_unique<MainWindow>(Services {prompts, clock, beeper, portNames}, switches);
+        window = std::make_unique<MainWindow>(Services {prompts, clock, beeper, portNames, &hid},
+                                              switches);
     }
 
     // Runs the display sequence on a frame, as a link does when one has arrived.
