@@ -73,12 +73,12 @@ static QStringList identities(const HidDeviceController &controller)
     return out;
 }
 
-// Waits, without running the event loop, until the reader has taken every queued report: its
-// hand-over then waits for the UI thread.
-static bool readerTookAll(const FakeHidPlatform &platform, const QString &identity)
+// Waits, without running the event loop, until the reader has handed a report over: the hand-over
+// then waits for the UI thread.
+static bool handOverPending(const HidDevice &device)
 {
     for (int i = 0; i < 10000; ++i) {
-        if (platform.queuedReports(identity) == 0)
+        if (device.handOverPending())
             return true;
         QThread::msleep(1);
     }
@@ -738,7 +738,7 @@ void TestHidController::stopWhileReading()
         doStop();
     } else if (where == QStringLiteral("pending")) {
         platform.queueReport(QStringLiteral("a"), QByteArray("\x00\x05", 2));
-        QVERIFY(readerTookAll(platform, QStringLiteral("a")));
+        QVERIFY(handOverPending(*device));
         QCOMPARE(calls, 0);
         doStop();
     } else {
@@ -778,7 +778,7 @@ void TestHidController::unplugDuringAStop()
     });
     QVERIFY(readerWaits(platform, QStringLiteral("a")));
     platform.queueReport(QStringLiteral("a"), QByteArray("\x00\x05", 2));
-    QVERIFY(readerTookAll(platform, QStringLiteral("a")));
+    QVERIFY(handOverPending(*device));
     QPointer<HidDevice> held = device;
     held->setDataHandler(nullptr);
     QCOMPARE(calls, 1);
