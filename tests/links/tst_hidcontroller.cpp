@@ -43,6 +43,7 @@ private Q_SLOTS:
     void stopWhileReading();
     void unplugDuringAStop();
     void unplugWhileReadingThenReplug();
+    void rebuildOnChangeKeepsReadingAPassedOnHandler();
 };
 
 static FakeHidPlatform::Device fakeDevice(const QString &name)
@@ -73,12 +74,12 @@ static QStringList identities(const HidDeviceController &controller)
     return out;
 }
 
-// Waits, without running the event loop, until the reader has taken every queued report: its
-// hand-over then waits for the UI thread.
-static bool readerTookAll(const FakeHidPlatform &platform, const QString &identity)
+// Waits, without running the event loop, until the reader has handed a report over: the hand-over
+// then waits for the UI thread.
+static bool handOverPending(const HidDevice &device)
 {
     for (int i = 0; i < 10000; ++i) {
-        if (platform.queuedReports(identity) == 0)
+        if (device.handOverPending())
             return true;
         QThread::msleep(1);
     }
@@ -738,7 +739,7 @@ void TestHidController::stopWhileReading()
         doStop();
     } else if (where == QStringLiteral("pending")) {
         platform.queueReport(QStringLiteral("a"), QByteArray("\x00\x05", 2));
-        QVERIFY(readerTookAll(platform, QStringLiteral("a")));
+        QVERIFY(handOverPending(*device));
         QCOMPARE(calls, 0);
         doStop();
     } else {
@@ -778,7 +779,7 @@ void TestHidController::unplugDuringAStop()
     });
     QVERIFY(readerWaits(platform, QStringLiteral("a")));
     platform.queueReport(QStringLiteral("a"), QByteArray("\x00\x05", 2));
-    QVERIFY(readerTookAll(platform, QStringLiteral("a")));
+    QVERIFY(handOverPending(*device));
     QPointer<HidDevice> held = device;
     held->setDataHandler(nullptr);
     QCOMPARE(calls, 1);
@@ -828,6 +829,46 @@ void TestHidController::unplugWhileReadingThenReplug()
     platform.queueReport(QStringLiteral("a2"), QByteArray("\x00\x02", 2));
     QVERIFY(QTest::qWaitFor([&] { return reports.size() == 2; }, 10000));
     QCOMPARE(reports.last(), QByteArray("\x00\x02", 2));
+}
+
+// The owner's pattern on every change: return all it holds, list and take everything again.
+// A device that was being read gets its handler passed to its fresh object and reads on.
+void TestHidController::rebuildOnChangeKeepsReadingAPassedOnHandler()
+{
+    FakeHidPlatform platform;
+    plugAll(platform, names("a b"));
+    auto controller = HidDeviceController::create(platform);
+    QList<QPointer<HidDevice>> held;
+    int rebuilds = 0;
+    controller->setOnEnumerate([&](HidDevice *, int index) {
+        held.append(controller->TakeDeviceAt(index));
+        return true;
+    });
+    controller->setOnDeviceChange([&](HidDeviceController *) {
+        ++rebuilds;
+        for (QPointer<HidDevice> &device : held)
+            controller->ReturnDevice(device);
+        held.clear();
+        controller->ListDevices();
+    });
+    QCOMPARE(rebuilds, 1);
+    QCOMPARE(held.size(), 2);
+    QList<HidDevice *> from;
+    held.at(1)->setDataHandler(
+        [&](HidDevice *device, quint8, const quint8 *, quint16) { from.append(device); });
+    platform.queueReport(QStringLiteral("b"), QByteArray("\x00\x01", 2));
+    QVERIFY(QTest::qWaitFor([&] { return from.size() == 1; }, 10000));
+
+    platform.plug(fakeDevice(QStringLiteral("c")));
+    QVERIFY(QTest::qWaitFor([&] { return rebuilds == 2; }, 10000));
+    QCOMPARE(held.size(), 3);
+    QVERIFY(held.at(1) && held.at(1) != from.first());
+    QVERIFY(held.at(1)->readerRunning());
+    QVERIFY(!held.at(0)->readerRunning());
+    platform.queueReport(QStringLiteral("b"), QByteArray("\x00\x02", 2));
+    QVERIFY(QTest::qWaitFor([&] { return from.size() == 2; }, 10000));
+    QCOMPARE(from.last(), held.at(1).data());
+    QCOMPARE(platform.openChannels(QStringLiteral("b")), 1);
 }
 
 QTEST_GUILESS_MAIN(TestHidController)

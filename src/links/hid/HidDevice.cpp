@@ -40,6 +40,11 @@ void HidDevice::leaveBusy()
     }
 }
 
+bool HidDevice::handOverPending() const
+{
+    return m_reader && m_reader->handOverPending();
+}
+
 bool HidDevice::setReaderSleepTime(int ms)
 {
     if (ms < 10 || ms > 10000)

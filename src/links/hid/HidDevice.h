@@ -44,6 +44,8 @@ public:
     // Whether the device opened for reading and writing, as of its last opening.
     bool ReadWriteAccess() const { return m_readWriteAccess; }
     bool readerRunning() const { return m_reader != nullptr; }
+    // The reader waits for the UI thread to take a report or error.
+    bool handOverPending() const;
 
     // A reader runs while the device has a data handler, is plugged in and taken and has
     // read-write access. Setting no handler stops the reader first.

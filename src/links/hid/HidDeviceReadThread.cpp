@@ -5,7 +5,7 @@
 
 HidDeviceReadThread::HidDeviceReadThread(std::unique_ptr<HidReadChannel> channel, int sleepTimeMs,
                                          Deliver deliver, QObject *parent)
-    : QThread(parent)
+    : QObject(parent)
     , m_shared(std::make_shared<Shared>())
     , m_channel(std::move(channel))
     , m_sleepTime(sleepTimeMs)
@@ -23,7 +23,13 @@ void HidDeviceReadThread::startReading()
     if (m_started)
         return;
     m_started = true;
-    start();
+    m_thread = std::thread([this] { run(); });
+}
+
+bool HidDeviceReadThread::handOverPending() const
+{
+    std::lock_guard guard(m_shared->lock);
+    return !m_shared->pending.empty();
 }
 
 void HidDeviceReadThread::run()
@@ -110,8 +116,9 @@ void HidDeviceReadThread::stop()
     }
     m_channel->stop();
     if (m_started) {
+        // Queued hand-overs run even when the thread has ended before this loop looks.
         std::unique_lock guard(shared->lock);
-        while (!shared->finished) {
+        while (!shared->finished || !shared->pending.empty()) {
             if (!shared->pending.empty()) {
                 std::shared_ptr<HandOver> job = shared->pending.front();
                 shared->pending.pop_front();
@@ -123,5 +130,6 @@ void HidDeviceReadThread::stop()
             shared->changed.wait(guard);
         }
     }
-    wait();
+    if (m_thread.joinable())
+        m_thread.join();
 }
