@@ -20,16 +20,13 @@ public:
     Outcome take(const QString &frame, Acceptance accepts)
     {
         keep(frame);
-        if (!accepts(frame)) {
-            dropped(frame);
-            return Outcome::Dropped;
-        }
-        if (const FrameDecoder::Result failure = decode(frame)) {
-            report(frame, *failure);
-            return Outcome::Failed;
-        }
-        decoded(frame);
-        return Outcome::Decoded;
+        return judged(frame, accepts(frame));
+    }
+    // For an assembler whose test is of text the frame no longer holds: it hands on its verdict.
+    Outcome take(const QString &frame, bool accepted)
+    {
+        keep(frame);
+        return judged(frame, accepted);
     }
 
 protected:
@@ -40,4 +37,19 @@ protected:
     virtual void report(const QString &frame, const ConversionError &failure) = 0;
     virtual void dropped(const QString &) { }
     virtual void decoded(const QString &) { }
+
+private:
+    Outcome judged(const QString &frame, bool accepted)
+    {
+        if (!accepted) {
+            dropped(frame);
+            return Outcome::Dropped;
+        }
+        if (const FrameDecoder::Result failure = decode(frame)) {
+            report(frame, *failure);
+            return Outcome::Failed;
+        }
+        decoded(frame);
+        return Outcome::Decoded;
+    }
 };

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+#include <algorithm>
+#include <array>
+#include <utility>
+
+// Serial assemblers of the two other meter families. Like FrameAssembler, each byte gives the
+// digit of its low half and a carriage return adds "D" and ends the collected text; the
+// families differ in which part of that text is the frame and in their acceptance test.
+
+// The digits collected since the last carriage return (`DigitAccumulator`), of which only the
+// first Capacity are ever used.
+template<qsizetype Capacity> class LowDigitCollector
+{
+public:
+    // Calls onText(QStringView collected) at every carriage return, the collected text ending
+    // in its "D"; the text is emptied before the next byte.
+    template<class OnText> void feed(QByteArrayView bytes, OnText &&onText)
+    {
+        for (const char byte : bytes) {
+            const auto value = static_cast<unsigned char>(byte);
+            if (value != 0x0D) {
+                append(hexDigit(value & 0x0F));
+                continue;
+            }
+            append(u'D');
+            const qsizetype length = m_length;
+            m_length = 0;
+            onText(QStringView(m_digits.data(), length));
+        }
+    }
+
+    QString text() const
+    {
+        return QString(reinterpret_cast<const QChar *>(m_digits.data()), m_length);
+    }
+    void clear() { m_length = 0; }
+
+private:
+    static char16_t hexDigit(unsigned value)
+    {
+        return char16_t(value < 10 ? u'0' + value : u'A' + (value - 10));
+    }
+    void append(char16_t digit)
+    {
+        if (m_length < Capacity)
+            m_digits[m_length++] = digit;
+    }
+
+    std::array<char16_t, Capacity> m_digits {};
+    qsizetype m_length = 0;
+};
+
+// `FerrantDATA`, the 22000-count family: "A" (the line feed before), 12 data digits, "D".
+class FerrantAssembler
+{
+public:
+    static constexpr qsizetype FrameLength = 14;
+
+    // Calls onFrame(const QString &frame) at every carriage return with the first 14 collected
+    // characters (all of them when fewer), accepted or not.
+    template<class OnFrame> void feed(QByteArrayView bytes, OnFrame &&onFrame)
+    {
+        m_collector.feed(bytes, [&](QStringView collected) {
+            m_frame.resize(collected.size());
+            std::copy(collected.begin(), collected.end(), m_frame.data());
+            onFrame(std::as_const(m_frame));
+        });
+    }
+
+    QString accumulator() const { return m_collector.text(); }
+    void clear() { m_collector.clear(); }
+
+    static bool plausible(QStringView frame)
+    {
+        return frame.size() >= FrameLength && frame[0] == u'A' && frame[13] == u'D';
+    }
+
+private:
+    LowDigitCollector<FrameLength> m_collector;
+    QString m_frame;
+};
+
+// `NestrelData`, the `IFSennick` family: the collected text is "A", nine data digits, "D"; the
+// frame handed on is the nine digits followed by "DA".
+class NestrelAssembler
+{
+public:
+    static constexpr qsizetype CollectedLength = 11;
+
+    // Calls onFrame(const QString &frame, bool accepted) at every carriage return. The test is
+    // of the collected text, whose "A" and end the frame no longer show, so the verdict travels
+    // with the frame.
+    template<class OnFrame> void feed(QByteArrayView bytes, OnFrame &&onFrame)
+    {
+        m_collector.feed(bytes, [&](QStringView collected) {
+            // Characters 2 to 10, as many as there are; the text always ends in its "D".
+            const QStringView digits
+                = collected.sliced(1).first(qMin<qsizetype>(9, collected.size() - 1));
+            m_frame.resize(digits.size() + 2);
+            QChar *out = std::copy(digits.begin(), digits.end(), m_frame.data());
+            out[0] = u'D';
+            out[1] = u'A';
+            onFrame(std::as_const(m_frame), plausible(collected));
+        });
+    }
+
+    QString accumulator() const { return m_collector.text(); }
+    void clear() { m_collector.clear(); }
+
+    // The test of the collected text: "A" first and "D" eleventh.
+    static bool plausible(QStringView collected)
+    {
+        return collected.size() >= CollectedLength && collected[0] == u'A' && collected[10] == u'D';
+    }
+
+private:
+    LowDigitCollector<CollectedLength> m_collector;
+    QString m_frame;
+};
