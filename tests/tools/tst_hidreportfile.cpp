@@ -1,0 +1,138 @@
+#include "HidReportFile.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+class TestHidReportFile : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void lines_data();
+    void lines();
+    void badLines_data();
+    void badLines();
+    void writtenReportsReadBackInAnyChunks();
+};
+
+namespace {
+
+// Each report as the test writes it: "id: data" in hexadecimal.
+QString shown(quint8 id, QByteArrayView data)
+{
+    return QString::number(id, 16) + u": "_qs + QString::fromLatin1(data.toByteArray().toHex());
+}
+
+QStringList readAll(const QByteArray &text, QString *error = nullptr)
+{
+    HidReportFile::Reader reader;
+    QStringList reports;
+    const auto onReport = [&](quint8 id, QByteArrayView data) {
+        reports << shown(id, data);
+    };
+    const bool ok = reader.feed(text, onReport) && reader.finish(onReport);
+    if (error)
+        *error = reader.error();
+    if (ok != reader.error().isEmpty())
+        reports << u"(the result and the error disagree)"_qs;
+    return reports;
+}
+
+} // namespace
+
+void TestHidReportFile::lines_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("reports");
+
+    QTest::newRow("a reading and a pause")
+        << QByteArray("00 F3 41 42 43\n00 F2 0D 0A\n00 F0\n")
+        << QStringList {u"0: f3414243"_qs, u"0: f20d0a"_qs, u"0: f0"_qs};
+    QTest::newRow("identifier only") << QByteArray("7e\n") << QStringList {u"7e: "_qs};
+    QTest::newRow("no final line feed") << QByteArray("00 F0") << QStringList {u"0: f0"_qs};
+    QTest::newRow("blank lines and notes skipped")
+        << QByteArray("# cable capture\n\n   \n  # pause\n01 f1 30\n")
+        << QStringList {u"1: f130"_qs};
+    QTest::newRow("blanks, tabs and CR LF")
+        << QByteArray("\t00  F1\t41 \r\n") << QStringList {u"0: f141"_qs};
+    QTest::newRow("empty text") << QByteArray() << QStringList {};
+}
+
+void TestHidReportFile::lines()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, reports);
+    QString error;
+    QCOMPARE(readAll(text, &error), reports);
+    QCOMPARE(error, QString());
+}
+
+void TestHidReportFile::badLines_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("reports"); // those before the bad line
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("not hexadecimal")
+        << QByteArray("00 F0\n\n00 G1 41\n00 F0\n") << QStringList {u"0: f0"_qs}
+        << u"line 3: \"G1\" is not a byte of two hexadecimal digits"_qs;
+    QTest::newRow("one digit") << QByteArray("0 F0\n") << QStringList {}
+                               << u"line 1: \"0\" is not a byte of two hexadecimal digits"_qs;
+    QTest::newRow("digits not separated")
+        << QByteArray("00F341\n") << QStringList {}
+        << u"line 1: \"00F341\" is not a byte of two hexadecimal digits"_qs;
+    QTest::newRow("a note after bytes")
+        << QByteArray("# fine\n00 F0 # pause\n") << QStringList {}
+        << u"line 2: \"#\" is not a byte of two hexadecimal digits"_qs;
+    QTest::newRow("a long word is cut short")
+        << QByteArray("00 0123456789abcdefXYZ") << QStringList {}
+        << u"line 1: \"0123456789abcdef...\" is not a byte of two hexadecimal digits"_qs;
+}
+
+void TestHidReportFile::badLines()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, reports);
+    QFETCH(QString, error);
+    QString got;
+    QCOMPARE(readAll(text, &got), reports);
+    QCOMPARE(got, error);
+}
+
+void TestHidReportFile::writtenReportsReadBackInAnyChunks()
+{
+    QCOMPARE(HidReportFile::line(0, QByteArray("\xF3\x41\x42\x43")),
+             QByteArray("00 F3 41 42 43\n"));
+    QCOMPARE(HidReportFile::line(0xAB, {}), QByteArray("AB\n"));
+
+    QRandomGenerator random(7);
+    QByteArray text("# written by the test\n");
+    QStringList written;
+    for (int i = 0; i < 500; ++i) {
+        QByteArray data(random.bounded(65), Qt::Uninitialized);
+        for (char &b : data)
+            b = char(random.bounded(256));
+        const auto id = quint8(random.bounded(256));
+        HidReportFile::appendLine(text, id, data);
+        written << shown(id, data);
+    }
+    // Split into chunks of random sizes, the reports are the same.
+    for (int round = 0; round < 20; ++round) {
+        HidReportFile::Reader reader;
+        QStringList read;
+        const auto onReport = [&](quint8 id, QByteArrayView data) {
+            read << shown(id, data);
+        };
+        for (qsizetype at = 0; at < text.size();) {
+            const qsizetype size = 1 + random.bounded(round * 50 + 1);
+            QVERIFY(reader.feed(QByteArrayView(text).sliced(at, qMin(size, text.size() - at)),
+                                onReport));
+            at += size;
+        }
+        QVERIFY(reader.finish(onReport));
+        QCOMPARE(read, written);
+        QCOMPARE(reader.lines(), 501);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestHidReportFile)
+#include "tst_hidreportfile.moc"
