@@ -1,4 +1,6 @@
+#include "FrameFeed.h"
 #include "HidReportFile.h"
+#include "recording/HeadlessSequence.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -12,6 +14,7 @@ private Q_SLOTS:
     void badLines_data();
     void badLines();
     void writtenReportsReadBackInAnyChunks();
+    void reportsReplayThroughTheFeed();
 };
 
 namespace {
@@ -132,6 +135,32 @@ void TestHidReportFile::writtenReportsReadBackInAnyChunks()
         QCOMPARE(read, written);
         QCOMPARE(reader.lines(), 501);
     }
+}
+
+void TestHidReportFile::reportsReplayThroughTheFeed()
+{
+    // Two readings as the cable packs them, a short burst between them, pauses after each.
+    const QByteArray text("00 F3 30 30 30 00 00 00 00\n00 F3 31 32 33\n00 F3 34 30 30\n"
+                          "00 F2 31 30\n00 F2 0D 0A\n00 F0\n00 F0\n"
+                          "00 F2 35 0D\n00 F0\n"
+                          "00 F3 32 30 31\n00 F3 30 30 39\n00 F3 39 30 30\n00 F2 31 30\n"
+                          "00 F2 0D 0A\n00 F0\n");
+    HeadlessSequence sequence(u"."_qs, u":"_qs);
+    FrameFeed feed(sequence);
+    QStringList seen;
+    feed.setListener(
+        [&](const QString &frame, FrameSink::Outcome outcome, const ConversionError *) {
+            seen << frame + (outcome == FrameSink::Outcome::Decoded ? u" decoded"_qs : u" not"_qs);
+        });
+    HidReportFile::Reader reader;
+    QVERIFY(reader.feed(text, [&](quint8, QByteArrayView data) { feed.feedHidReport(data); }));
+    QCOMPARE(
+        seen,
+        (QStringList {u"A00012340010D decoded"_qs, u"5D not"_qs, u"A20100990010D decoded"_qs}));
+    QCOMPARE(feed.frames(), 3);
+    QCOMPARE(feed.dropped(), 1);
+    QCOMPARE(feed.hidBurst().idleReports(), 1);
+    QCOMPARE(sequence.table().rowCount(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestHidReportFile)

@@ -2,15 +2,17 @@
 
 #include "TimeOfDay.h"
 #include "links/FrameAssembler.h"
+#include "links/HidAssembly.h"
 #include "meter/FrameSink.h"
 #include "recording/HeadlessSequence.h"
 
 #include <QByteArrayView>
 #include <functional>
 
-// Received bytes to frames to the headless sequence, through the same assembly and frame sink
-// steps as the window's serial link: a frame that is not plausible is dropped without being
-// decoded, and a frame that fails at some step ends there while the next one starts afresh.
+// Received bytes, or the HID cable's reports, to frames to the headless sequence, through the
+// same assembly and frame sink steps as the window's links: a frame that is not plausible is
+// dropped without being decoded, and a frame that fails at some step ends there while the next one
+// starts afresh.
 class FrameFeed : public FrameSink
 {
 public:
@@ -30,8 +32,20 @@ public:
         m_assembler.feed(bytes,
                          [this](const QString &frame) { take(frame, &FrameAssembler::plausible); });
     }
+    // One input report of the HID cable, its data bytes without the identifier: the window's
+    // HID link assembles the same frames and tests them alike.
+    HidBurst::Report feedHidReport(QByteArrayView data)
+    {
+        return m_hidAssembler.feed(
+            data, [this](const QString &frame) { take(frame, &HidBurstAssembler::plausible); });
+    }
     // Forgets a frame half received, as when the device went away in its middle.
-    void clearPartial() { m_assembler.clear(); }
+    void clearPartial()
+    {
+        m_assembler.clear();
+        m_hidAssembler.clear();
+    }
+    const HidBurst &hidBurst() const { return m_hidAssembler.burst(); }
 
     HeadlessSequence &sequence() { return m_sequence; }
     TimeOfDay &clock() { return m_clock; }
@@ -49,6 +63,7 @@ protected:
 private:
     HeadlessSequence &m_sequence;
     FrameAssembler m_assembler;
+    HidBurstAssembler m_hidAssembler;
     TimeOfDay m_clock;
     const QTime *m_now = nullptr;
     Listener m_listener;
