@@ -16,9 +16,9 @@
 
 // The burst state the cable's report handlers share: the meter bytes of the open burst
 // (`HidByteText` as raw bytes), whether a burst is open (`HidBurstOpen`) and the count of
-// reports without meter bytes since the last one that had some (`HidIdleReports`). The window
-// keeps one and lends it to both handlers, so a burst begun under one handler ends under the
-// other, as the Read button switches them.
+// reports with a count byte but no meter bytes since the last one that had some
+// (`HidIdleReports`). The window keeps one and lends it to both handlers, so a burst begun
+// under one handler ends under the other, as the Read button switches them.
 class HidBurst
 {
 public:
