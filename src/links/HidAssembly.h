@@ -50,14 +50,14 @@ public:
         return Report::Carried;
     }
 
-    // `HidByteText`: the open burst's bytes as two upper-case hexadecimal digits each.
-    QString byteText() const { return hexText(m_bytes); }
+    // The open burst's bytes as two upper-case hexadecimal digits each.
+    QString hidByteText() const { return hexText(m_bytes); }
     QByteArrayView bytes() const { return m_bytes; }
-    bool open() const { return m_open; }
+    bool hidBurstOpen() const { return m_open; }
 
-    // `HidIdleReports`, which the link watchdog reads and sets to 0 again, as does "USB Connect".
-    qint32 idleReports() const { return m_idleReports; }
-    void resetIdleReports() { m_idleReports = 0; }
+    // Read and set to 0 again by the link watchdog, and set to 0 by "USB Connect".
+    qint32 hidIdleReports() const { return m_idleReports; }
+    void resetHidIdleReports() { m_idleReports = 0; }
 
     // Forgets the open burst; the idle count stays.
     void clear()
@@ -140,7 +140,7 @@ public:
         });
     }
 
-    // Forgets the open burst (the idle count stays; HidBurst::resetIdleReports clears it).
+    // Forgets the open burst (the idle count stays; HidBurst::resetHidIdleReports clears it).
     void clear() { m_burst.clear(); }
     HidBurst &burst() { return m_burst; }
     const HidBurst &burst() const { return m_burst; }

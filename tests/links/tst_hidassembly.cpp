@@ -260,9 +260,9 @@ void TestHidAssembly::cableBursts()
     QCOMPARE(run.memo1, memo1);
     QCOMPARE(run.frames, frames);
     QCOMPARE(run.accepted, accepted);
-    QCOMPARE(a.burst().byteText(), byteText);
-    QCOMPARE(a.burst().open(), open);
-    QCOMPARE(a.burst().idleReports(), idle);
+    QCOMPARE(a.burst().hidByteText(), byteText);
+    QCOMPARE(a.burst().hidBurstOpen(), open);
+    QCOMPARE(a.burst().hidIdleReports(), idle);
 
     // Without the logs the frames are the same.
     HidBurstAssembler quiet;
@@ -278,20 +278,20 @@ void TestHidAssembly::idleCountResets()
     CableRun run;
     for (int i = 0; i < 5; ++i)
         run.feed(a, report({0x00, 0xF0}));
-    QCOMPARE(a.burst().idleReports(), 5);
-    a.burst().resetIdleReports();
-    QCOMPARE(a.burst().idleReports(), 0);
+    QCOMPARE(a.burst().hidIdleReports(), 5);
+    a.burst().resetHidIdleReports();
+    QCOMPARE(a.burst().hidIdleReports(), 0);
     run.feed(a, report({0x00, 0xF0}));
     run.feed(a, report({0x00, 0xF1, 0x41}));
-    QCOMPARE(a.burst().idleReports(), 0);
+    QCOMPARE(a.burst().hidIdleReports(), 0);
     // clear() forgets the burst but not the count.
     run.feed(a, report({0x00, 0xF0}));
     run.feed(a, report({0x00, 0xF1, 0x41}));
     a.clear();
-    QVERIFY(!a.burst().open());
-    QCOMPARE(a.burst().byteText(), QString());
+    QVERIFY(!a.burst().hidBurstOpen());
+    QCOMPARE(a.burst().hidByteText(), QString());
     run.feed(a, report({0x00, 0xF0}));
-    QCOMPARE(a.burst().idleReports(), 1);
+    QCOMPARE(a.burst().hidIdleReports(), 1);
     QCOMPARE(run.frames, QStringList {u"1"_qs});
 }
 
@@ -303,11 +303,11 @@ void TestHidAssembly::burstSharedBetweenHandlers()
     HidReadReportAssembler read(shared);
     QStringList frames;
     cable.feed(report({0xF3, 0x11, 0x22, 0x33}), [&](const QString &f) { frames << f; });
-    QVERIFY(shared.open());
+    QVERIFY(shared.hidBurstOpen());
     read.feed(report({0xF0}), [&](const QString &f, bool) { frames << f; });
     QCOMPARE(frames, QStringList {u"123"_qs});
-    QVERIFY(!shared.open());
-    QCOMPARE(shared.idleReports(), 1);
+    QVERIFY(!shared.hidBurstOpen());
+    QCOMPARE(shared.hidIdleReports(), 1);
     QCOMPARE(&cable.burst(), &shared);
 }
 
@@ -464,10 +464,10 @@ void TestHidAssembly::randomReportsAgreeWithTheSteps()
         });
         readSteps.feed(r);
 
-        QCOMPARE(cable.burst().idleReports(), cableSteps.idle);
-        QCOMPARE(cable.burst().open(), cableSteps.open);
-        QCOMPARE(cable.burst().byteText(), cableSteps.byteText);
-        QCOMPARE(read.burst().byteText(), readSteps.byteText);
+        QCOMPARE(cable.burst().hidIdleReports(), cableSteps.idle);
+        QCOMPARE(cable.burst().hidBurstOpen(), cableSteps.open);
+        QCOMPARE(cable.burst().hidByteText(), cableSteps.byteText);
+        QCOMPARE(read.burst().hidByteText(), readSteps.byteText);
         if (!cableRun.frames.isEmpty())
             QVERIFY(cableRun.frames.last().size() <= 13);
     }

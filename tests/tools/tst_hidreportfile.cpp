@@ -159,7 +159,7 @@ void TestHidReportFile::reportsReplayThroughTheFeed()
         (QStringList {u"A00012340010D decoded"_qs, u"5D not"_qs, u"A20100990010D decoded"_qs}));
     QCOMPARE(feed.frames(), 3);
     QCOMPARE(feed.dropped(), 1);
-    QCOMPARE(feed.hidBurst().idleReports(), 1);
+    QCOMPARE(feed.hidBurst().hidIdleReports(), 1);
     QCOMPARE(sequence.table().rowCount(), 2);
 }
 

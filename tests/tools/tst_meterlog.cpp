@@ -1,6 +1,7 @@
 // meterlog, the headless recorder, where users meet it: the real executable on real files,
 // and the real window fed the same bytes. The live line is tst_meterlog_live's.
 
+#include "HidReportFile.h"
 #include "MeterScript.h"
 #include "MeterlogProcess.h"
 #include "chart/ChartControl.h"
@@ -33,6 +34,8 @@ private Q_SLOTS:
     void failures_data();
     void failures();
     void helpNamesTheExitCodes();
+    void hidReportsReplayAsTheSerialBytesDo();
+    void hidReplayNamesABadLine();
 };
 
 namespace {
@@ -505,6 +508,61 @@ void TestMeterlog::helpNamesTheExitCodes()
     for (const char *text : {"--com N", "--port PATH", "--from FILE", "convert IN OUT",
                              "\n  2    usage error", "\n  3    ", "\n  4    ", "\n  5    "})
         QVERIFY2(run.out.contains(text), text);
+}
+
+void TestMeterlog::hidReportsReplayAsTheSerialBytesDo()
+{
+    // The same readings once as the serial cable delivers them and once as the HID cable packs
+    // them: three meter bytes a report at most, then reports without bytes while the meter
+    // pauses. Both replays give the same JSON lines but for the time.
+    MeterScript script = *MeterScript::fromName(u"walk"_qs, 11);
+    QByteArray serial("\n");
+    QByteArray hid("# the cable's reports\n");
+    for (int i = 0; i < 300; ++i) {
+        const QByteArray wire = script.next().wireBytes();
+        serial += wire;
+        for (qsizetype at = 0; at < wire.size(); at += 3) {
+            const QByteArray part = wire.mid(at, 3);
+            QByteArray report(1, char(0xF0 | part.size()));
+            report += part + QByteArray(4, '\0');
+            HidReportFile::appendLine(hid, 0, report);
+        }
+        for (int pause = 0; pause < 1 + i % 3; ++pause)
+            HidReportFile::appendLine(hid, 0, QByteArray("\xF0\0\0\0\0\0\0", 8));
+    }
+    QTemporaryDir dir;
+    const QString serialPath = dir.filePath(u"serial.bin"_qs);
+    const QString hidPath = dir.filePath(u"reports.txt"_qs);
+    QVERIFY(writeFile(serialPath, serial));
+    QVERIFY(writeFile(hidPath, hid));
+
+    const MeterlogResult fromSerial = runMeterlog({u"--from"_qs, serialPath, u"--json"_qs});
+    const MeterlogResult fromHid = runMeterlog({u"--from-hid"_qs, hidPath, u"--json"_qs});
+    QVERIFY2(fromHid.finished && fromHid.exitCode == 0, fromHid.err.constData());
+    QVERIFY2(fromSerial.finished && fromSerial.exitCode == 0, fromSerial.err.constData());
+    QList<QJsonObject> serialLines = jsonLines(fromSerial.out);
+    QList<QJsonObject> hidLines = jsonLines(fromHid.out);
+    QCOMPARE(serialLines.size(), 300);
+    for (QList<QJsonObject> *lines : {&serialLines, &hidLines}) {
+        for (QJsonObject &line : *lines)
+            line.remove(u"time"_qs);
+    }
+    QCOMPARE(hidLines, serialLines);
+}
+
+void TestMeterlog::hidReplayNamesABadLine()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"reports.txt"_qs);
+    // The bad line is the last and has no line feed, so it is read only at the end of the file.
+    QVERIFY(writeFile(path, "00 F0\n\n00 F3 3Z"));
+    const MeterlogResult run = runMeterlog({u"--from-hid"_qs, path});
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, 4);
+    const QString err = QString::fromLocal8Bit(run.err);
+    QVERIFY2(err.contains(u"cannot read the capture "_qs + path
+                          + u": line 3: \"3Z\" is not a byte of two hexadecimal digits"_qs),
+             qPrintable(err));
 }
 
 QTEST_MAIN(TestMeterlog)

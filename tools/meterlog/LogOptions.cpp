@@ -28,9 +28,9 @@ bool fail(QString *error, const QString &message)
     return false;
 }
 
-const QStringList recordOptionNames {u"com"_qs,  u"port"_qs,     u"from"_qs,      u"capture"_qs,
-                                     u"out"_qs,  u"limit"_qs,    u"no-repeat"_qs, u"interval"_qs,
-                                     u"json"_qs, u"duration"_qs, u"reconnect"_qs};
+const QStringList recordOptionNames {u"com"_qs,      u"port"_qs, u"from"_qs,     u"from-hid"_qs,
+                                     u"capture"_qs,  u"out"_qs,  u"limit"_qs,    u"no-repeat"_qs,
+                                     u"interval"_qs, u"json"_qs, u"duration"_qs, u"reconnect"_qs};
 
 void defineOptions(QCommandLineParser &parser)
 {
@@ -44,6 +44,7 @@ void defineOptions(QCommandLineParser &parser)
         {u"com"_qs, QString(), n},
         {u"port"_qs, QString(), path},
         {u"from"_qs, QString(), file},
+        {u"from-hid"_qs, QString(), file},
         {u"capture"_qs, QString(), file},
         {u"out"_qs, QString(), file},
         {u"limit"_qs, QString(), n},
@@ -77,12 +78,14 @@ bool parseConvert(const QCommandLineParser &parser, LogOptions &o, QString *erro
 bool parseSource(const QCommandLineParser &parser, LogOptions &o, QString *error)
 {
     const int sources = int(parser.isSet(u"com"_qs)) + int(parser.isSet(u"port"_qs))
-        + int(parser.isSet(u"from"_qs));
+        + int(parser.isSet(u"from"_qs)) + int(parser.isSet(u"from-hid"_qs));
     if (sources != 1)
-        return fail(error,
-                    sources == 0 ? u"no source: give one of --com N, --port PATH or --from FILE"_qs
-                                 : u"give only one of --com, --port and --from"_qs);
-    for (const QString &name : {u"com"_qs, u"port"_qs, u"from"_qs}) {
+        return fail(
+            error,
+            sources == 0
+                ? u"no source: give one of --com N, --port PATH, --from FILE or --from-hid FILE"_qs
+                : u"give only one of --com, --port, --from and --from-hid"_qs);
+    for (const QString &name : {u"com"_qs, u"port"_qs, u"from"_qs, u"from-hid"_qs}) {
         if (parser.values(name).size() > 1)
             return fail(error, u"--"_qs + name + u" given more than once"_qs);
     }
@@ -100,15 +103,19 @@ bool parseSource(const QCommandLineParser &parser, LogOptions &o, QString *error
         if (o.portPath.isEmpty())
             return fail(error, u"--port wants a device path"_qs);
     } else {
-        o.source = LogOptions::Source::File;
-        o.fromPath = parser.value(u"from"_qs);
+        const bool hid = parser.isSet(u"from-hid"_qs);
+        const QString option = hid ? u"--from-hid"_qs : u"--from"_qs;
+        o.source = hid ? LogOptions::Source::HidFile : LogOptions::Source::File;
+        o.fromPath = parser.value(option.mid(2));
         if (o.fromPath.isEmpty())
-            return fail(error, u"--from wants a capture file"_qs);
+            return fail(error, option + u" wants a capture file"_qs);
         // The file replayed is the capture already.
         if (parser.isSet(u"capture"_qs))
-            return fail(error, u"--capture records a live port; with --from there is none"_qs);
+            return fail(error,
+                        u"--capture records a live port; with "_qs + option + u" there is none"_qs);
         if (parser.isSet(u"reconnect"_qs))
-            return fail(error, u"--reconnect is for a live port; with --from there is none"_qs);
+            return fail(
+                error, u"--reconnect is for a live port; with "_qs + option + u" there is none"_qs);
     }
     return true;
 }
@@ -196,7 +203,7 @@ bool wantsReport(const QStringList &arguments)
 
 QString helpText()
 {
-    return uR"(Usage: meterlog (--com N | --port PATH | --from FILE) [options]
+    return uR"(Usage: meterlog (--com N | --port PATH | --from FILE | --from-hid FILE) [options]
        meterlog convert IN OUT
 
 Records the multimeter's readings without a window. Frames are assembled, decoded and
@@ -208,6 +215,10 @@ Sources (exactly one):
   --port PATH      A serial device or pseudo-terminal, read at 9600 bit/s, 7 data bits, no
                    parity, 1 stop bit, DTR on.
   --from FILE      A raw capture of what a meter sent, replayed as fast as it can be read.
+  --from-hid FILE  The HID cable's input reports as text, one a line: the report identifier
+                   and the data bytes as two hexadecimal digits each, separated by blanks
+                   ("00 F3 41 42 43"); blank lines and lines starting with "#" are skipped.
+                   Replayed as --from is.
 
 Recording (as the window's Record menu and boxes):
   --out FILE       Write every recorded row to FILE when the run ends: a name ending in
@@ -237,7 +248,7 @@ Exit codes:
   0    done: the rows are written
   2    usage error
   3    the serial port could not be opened
-  4    the input could not be read (--from capture, convert's IN)
+  4    the input could not be read (--from or --from-hid capture, convert's IN)
   5    the output could not be written (--out, --capture, convert's OUT)
   128+signal (130, 143, 129)   ended at once by a second signal
 )"_qs;

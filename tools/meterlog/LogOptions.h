@@ -8,14 +8,14 @@
 struct LogOptions
 {
     enum class Command { Record, Convert, Help };
-    enum class Source { Com, Port, File };
+    enum class Source { Com, Port, File, HidFile };
 
     Command command = Command::Record;
 
     Source source = Source::File;
     int comNumber = 0; // 1..4 with Source::Com
     QString portPath; // Source::Port
-    QString fromPath; // Source::File
+    QString fromPath; // Source::File and Source::HidFile
     QString capturePath;
     QString outPath;
     bool json = false;

@@ -122,8 +122,12 @@ bool LogSession::openCapture()
 bool LogSession::openSource()
 {
     QString error;
-    if (m_options.source == LogOptions::Source::File) {
-        if (!m_replay.open(m_options.fromPath, &error)) {
+    if (m_options.source == LogOptions::Source::File
+        || m_options.source == LogOptions::Source::HidFile) {
+        const bool opened = m_options.source == LogOptions::Source::File
+            ? m_replay.open(m_options.fromPath, &error)
+            : m_hidReplay.open(m_options.fromPath, &error);
+        if (!opened) {
             say(u"cannot read the capture "_qs + m_options.fromPath + u": "_qs + error);
             return false;
         }
@@ -216,13 +220,15 @@ void LogSession::replayNext()
 {
     if (m_finished)
         return;
-    if (m_replay.feedNextBlock(m_feed)) {
+    const bool hid = m_options.source == LogOptions::Source::HidFile;
+    if (hid ? m_hidReplay.feedNextBlock(m_feed) : m_replay.feedNextBlock(m_feed)) {
         // One block per turn of the event loop, so signals and ticks are seen meanwhile.
         QTimer::singleShot(0, this, &LogSession::replayNext);
         return;
     }
-    if (!m_replay.error().isEmpty()) {
-        say(u"cannot read the capture "_qs + m_options.fromPath + u": "_qs + m_replay.error());
+    const QString &error = hid ? m_hidReplay.error() : m_replay.error();
+    if (!error.isEmpty()) {
+        say(u"cannot read the capture "_qs + m_options.fromPath + u": "_qs + error);
         finish(ExitCode::InputUnreadable);
         return;
     }

@@ -52,6 +52,7 @@ private:
     StopSignals m_signals;
     std::unique_ptr<PortSource> m_port;
     ReplayFile m_replay;
+    HidReplayFile m_hidReplay;
     QFile m_capture;
     QTimer m_tick;
     QTimer m_statusTimer;

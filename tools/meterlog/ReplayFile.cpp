@@ -20,7 +20,7 @@ bool ReplayFile::open(const QString &path, QString *error)
     return true;
 }
 
-bool ReplayFile::feedNextBlock(FrameFeed &feed)
+bool ReplayFile::readNextBlock(QByteArrayView *block)
 {
     const qint64 n = m_file.read(m_block.data(), m_block.size());
     if (n < 0) {
@@ -30,6 +30,35 @@ bool ReplayFile::feedNextBlock(FrameFeed &feed)
     if (n == 0)
         return false;
     m_bytesRead += n;
-    feed.feed(QByteArrayView(m_block.constData(), n));
+    *block = QByteArrayView(m_block.constData(), n);
+    return true;
+}
+
+bool ReplayFile::feedNextBlock(FrameFeed &feed)
+{
+    QByteArrayView block;
+    if (!readNextBlock(&block))
+        return false;
+    feed.feed(block);
+    return true;
+}
+
+bool HidReplayFile::feedNextBlock(FrameFeed &feed)
+{
+    const auto onReport = [&feed](quint8, QByteArrayView data) {
+        feed.feedHidReport(data);
+    };
+    QByteArrayView block;
+    if (!m_file.readNextBlock(&block)) {
+        m_error = m_file.error();
+        // The last line may lack its line feed.
+        if (m_error.isEmpty() && !m_reader.finish(onReport))
+            m_error = m_reader.error();
+        return false;
+    }
+    if (!m_reader.feed(block, onReport)) {
+        m_error = m_reader.error();
+        return false;
+    }
     return true;
 }
