@@ -185,7 +185,7 @@ void HidCableLink::USBConClick()
         m_links.starting(this);
     ReadBtnClick();
     SetFeatureClick();
-    m_burst.resetIdleReports();
+    m_burst.resetHidIdleReports();
     m_current = nullptr;
     if (!selectedDevice())
         return;
@@ -245,15 +245,12 @@ void HidCableLink::ReadBtnClick()
     }
 }
 
-void HidCableLink::HidReportToFrame(HidDevice *, quint8 reportId, const quint8 *data,
-                                    quint16 size)
+void HidCableLink::HidReportToFrame(HidDevice *, quint8 reportId, const quint8 *data, quint16 size)
 {
     const QByteArrayView bytes(data, size);
     const HidBurst::Report kind = m_assembler.feed(
         bytes,
-        [this](const QString &frame) {
-            m_sinks.meter.take(frame, &HidBurstAssembler::plausible);
-        },
+        [this](const QString &frame) { m_sinks.meter.take(frame, &HidBurstAssembler::plausible); },
         [this](const QString &byteText, const QString &lowDigits) {
             addLine(m_controls.Memo2, byteText);
             addLine(m_controls.Memo1, lowDigits);
@@ -275,26 +272,30 @@ void HidCableLink::HidReadReport(HidDevice *, quint8 reportId, const quint8 *dat
 
 bool HidCableLink::isRunning() const
 {
-    return m_controls.USBCon->isChecked() || m_controls.ReadBtn->isChecked();
+    // What reads, not what the buttons show: another link's button raises them first.
+    for (const QPointer<HidDevice> &d : m_entryDevices) {
+        if (d && d->DataHandler())
+            return true;
+    }
+    return false;
 }
 
 void HidCableLink::stop()
 {
-    if (m_controls.ReadBtn->isChecked()) {
-        m_controls.ReadBtn->setChecked(false);
-        ReadBtnClick();
-    }
-    if (m_controls.USBCon->isChecked()) {
-        m_controls.USBCon->setChecked(false);
-        USBConClick();
+    m_controls.USBCon->setChecked(false);
+    m_controls.ReadBtn->setChecked(false);
+    ReadBtnClick();
+    for (const QPointer<HidDevice> &d : std::as_const(m_entryDevices)) {
+        if (d)
+            d->setDataHandler(nullptr);
     }
 }
 
 void HidCableLink::silenceTick()
 {
-    if (m_burst.idleReports() < IdleReportLimit)
+    if (m_burst.hidIdleReports() < IdleReportLimit)
         return;
-    m_burst.resetIdleReports();
+    m_burst.resetHidIdleReports();
     m_controls.USBCon->setChecked(false);
     if (m_current)
         m_current->setDataHandler(nullptr);

@@ -25,6 +25,7 @@ private Q_SLOTS:
     void readingGoesOnAfterAnotherDeviceChanges();
     void goneCableRaisesTheButton();
     void logsKeepTheirNewestLines();
+    void serialButtonStopsTheReading();
 };
 
 namespace {
@@ -147,12 +148,12 @@ void TestHidLink::reportsBecomeOneFrame()
     QCOMPARE(w.history->item(5)->text(), u"R 00  F2 0D 0A "_qs);
     QCOMPARE(w.t.window->display().framesShown(), shown + 1);
     QCOMPARE(w.t.window->state().ReadingFrame, u"A123456789ABD"_qs);
-    QVERIFY(w.link().burst().byteText().isEmpty());
-    QVERIFY(!w.link().burst().open());
+    QVERIFY(w.link().burst().hidByteText().isEmpty());
+    QVERIFY(!w.link().burst().hidBurstOpen());
 
     // A report without bytes and no burst open only counts.
     w.t.hid.queueReport(u"cable"_qs, report({0xF0}));
-    QTRY_COMPARE(w.link().burst().idleReports(), 2);
+    QTRY_COMPARE(w.link().burst().hidIdleReports(), 2);
     QCOMPARE(w.history->count(), 6);
     QCOMPARE(w.t.window->display().framesShown(), shown + 1);
 }
@@ -174,16 +175,17 @@ void TestHidLink::silentMeterStopsTheLink()
     QTest::mouseClick(w.usbCon, Qt::LeftButton);
     for (int i = 0; i < HidCableLink::IdleReportLimit; ++i)
         w.t.hid.queueReport(u"cable"_qs, report({0xF0}));
-    QTRY_COMPARE_WITH_TIMEOUT(w.link().burst().idleReports(), HidCableLink::IdleReportLimit,
+    QTRY_COMPARE_WITH_TIMEOUT(w.link().burst().hidIdleReports(), HidCableLink::IdleReportLimit,
                               20000);
     LinkWatchdog &watchdog = w.t.window->watchdog();
     for (int i = 0; i < 3; ++i)
         watchdog.ConTimerTimer();
-    QCOMPARE(w.t.prompts.texts(u"information"_qs),
-             QStringList {
-                 u"USB interface cable is securely connected, please check if the meter is ready."_qs});
+    QCOMPARE(
+        w.t.prompts.texts(u"information"_qs),
+        QStringList {
+            u"USB interface cable is securely connected, please check if the meter is ready."_qs});
     QVERIFY(!w.usbCon->isChecked());
-    QCOMPARE(w.link().burst().idleReports(), 0);
+    QCOMPARE(w.link().burst().hidIdleReports(), 0);
     QVERIFY(!w.link().currentDevice()->readerRunning());
 }
 
@@ -252,6 +254,19 @@ void TestHidLink::logsKeepTheirNewestLines()
                            .toUpper()
                            .rightJustified(2, u'0')
                      + u' '));
+}
+
+void TestHidLink::serialButtonStopsTheReading()
+{
+    Window w;
+    QVERIFY(w.plug({device(u"cable"_qs, u"USB to Serial"_qs)}));
+    QTest::mouseClick(w.usbCon, Qt::LeftButton);
+    QVERIFY(w.link().isRunning());
+    // "COM Connect" raises "USB Connect" and the HID cable is read no more.
+    QTest::mouseClick(w.t.find<QPushButton>(u"COMCon"_qs), Qt::LeftButton);
+    QVERIFY(!w.usbCon->isChecked());
+    QVERIFY(!w.link().isRunning());
+    QTRY_VERIFY(!w.link().currentDevice() || !w.link().currentDevice()->readerRunning());
 }
 
 QTEST_MAIN(TestHidLink)
