@@ -157,6 +157,14 @@ void HidCableLink::HidCtlDeviceDataError(HidDevice *, quint32 error)
     addHistory(line);
 }
 
+void HidCableLink::noAccess(HidDevice *device)
+{
+    // The button goes up without a box; the history says why and what helps.
+    addHistory(u"Cannot open "_qs + DescribeHidDevice(device) + u" ("_qs + device->path()
+               + u") for reading and writing: the udev rule 70-meterlink-hid.rules gives the "
+                 "user at the computer access (see the README, \"HID cable\")"_qs);
+}
+
 void HidCableLink::ClearBtnClick()
 {
     m_controls.HistoryListBox->clear();
@@ -197,6 +205,7 @@ void HidCableLink::startReading()
     m_current = selectedDevice();
     if (!m_current->ReadWriteAccess()) {
         m_controls.USBCon->setChecked(false);
+        noAccess(m_current);
         return;
     }
     if (!m_controls.USBCon->isChecked())
@@ -235,6 +244,7 @@ void HidCableLink::ReadBtnClick()
     m_current = device;
     if (!device->ReadWriteAccess()) {
         m_controls.ReadBtn->setChecked(false);
+        noAccess(device);
         return;
     }
     if (m_controls.ReadBtn->isChecked()) {

@@ -80,6 +80,7 @@ public:
 private:
     HidDevice *selectedDevice() const;
     void startReading();
+    void noAccess(HidDevice *device);
     void addHistory(const QString &line);
     void addLine(QPlainTextEdit *memo, const QString &line);
     void returnAll();

@@ -26,6 +26,7 @@ private Q_SLOTS:
     void goneCableRaisesTheButton();
     void logsKeepTheirNewestLines();
     void serialButtonStopsTheReading();
+    void noAccessSaysWhatHelps();
 };
 
 namespace {
@@ -267,6 +268,22 @@ void TestHidLink::serialButtonStopsTheReading()
     QVERIFY(!w.usbCon->isChecked());
     QVERIFY(!w.link().isRunning());
     QTRY_VERIFY(!w.link().currentDevice() || !w.link().currentDevice()->readerRunning());
+}
+
+void TestHidLink::noAccessSaysWhatHelps()
+{
+    Window w;
+    FakeHidPlatform::Device cable = device(u"cable"_qs, u"USB to Serial"_qs);
+    cable.readWrite = false;
+    QVERIFY(w.plug({cable}));
+    w.history->clear();
+    QTest::mouseClick(w.usbCon, Qt::LeftButton);
+    QVERIFY(!w.usbCon->isChecked());
+    QVERIFY(w.t.prompts.texts(u"information"_qs).isEmpty());
+    const QString last = w.history->item(w.history->count() - 1)->text();
+    QVERIFY2(last.startsWith(u"Cannot open USB to Serial (/dev/hidraw-cable)"_qs),
+             qPrintable(last));
+    QVERIFY(last.contains(u"70-meterlink-hid.rules"_qs));
 }
 
 QTEST_MAIN(TestHidLink)
