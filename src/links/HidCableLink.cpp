@@ -1,5 +1,6 @@
 #include "links/HidCableLink.h"
 
+#include "links/hid/HidCable.h"
 #include "links/hid/HidDeviceController.h"
 #include "meter/FrameSink.h"
 #include "support/Prompts.h"
@@ -11,19 +12,9 @@
 
 namespace {
 
-const QString CableName = u"USB to Serial"_qs;
-
-// The speed report: identifier 0, 9600 bit/s low byte first, then the cable's fixed 3.
-const QByteArray SpeedReport("\x00\x80\x25\x00\x00\x03\x00\x00\x00\x00", 10);
-
 QString hex2(unsigned value)
 {
     return QString::number(value, 16).toUpper().rightJustified(2, u'0');
-}
-
-QString hex4(unsigned value)
-{
-    return QString::number(value, 16).toUpper().rightJustified(4, u'0');
 }
 
 } // namespace
@@ -67,14 +58,7 @@ void HidCableLink::attach()
 
 QString HidCableLink::DescribeHidDevice(HidDevice *device)
 {
-    const QString product = device->ProductText();
-    QString text = !product.isEmpty()
-        ? product
-        : u"Device VID="_qs + hex4(device->VendorID()) + u" PID="_qs + hex4(device->ProductID());
-    const QString serial = device->SerialText();
-    if (!serial.isEmpty())
-        text += u" (Serial="_qs + serial + u')';
-    return text;
+    return HidCable::describe(device);
 }
 
 HidDevice *HidCableLink::selectedDevice() const
@@ -107,7 +91,7 @@ void HidCableLink::HidCtlDeviceChange(HidDeviceController *)
         m_ctl->ListDevices();
     for (int i = 0; i < m_controls.DevListBox->count(); ++i) {
         QListWidgetItem *item = m_controls.DevListBox->item(i);
-        if (item->text() == CableName)
+        if (item->text() == HidCable::name())
             m_controls.DevListBox->setCurrentItem(item);
     }
     if (!m_controls.USBCon->isChecked())
@@ -161,8 +145,7 @@ void HidCableLink::noAccess(HidDevice *device)
 {
     // The button goes up without a box; the history says why and what helps.
     addHistory(u"Cannot open "_qs + DescribeHidDevice(device) + u" ("_qs + device->path()
-               + u") for reading and writing: the udev rule 70-meterlink-hid.rules gives the "
-                 "user at the computer access (see the README, \"HID cable\")"_qs);
+               + u") for reading and writing: "_qs + HidCable::accessAdvice());
 }
 
 void HidCableLink::ClearBtnClick()
@@ -228,10 +211,11 @@ void HidCableLink::SetFeatureClick()
         return;
     }
     m_current = device;
-    device->SendFeatureReport(SpeedReport);
+    const QByteArray speed = HidCable::speedReport();
+    device->SendFeatureReport(speed);
     QString line;
-    for (int i = 1; i < SpeedReport.size(); ++i)
-        line += hex2(quint8(SpeedReport[i])) + u' ';
+    for (int i = 1; i < speed.size(); ++i)
+        line += hex2(quint8(speed[i])) + u' ';
     addHistory(line);
 }
 

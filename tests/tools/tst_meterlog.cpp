@@ -456,6 +456,10 @@ void TestMeterlog::failures_data()
         u"cannot open %D/ttyNone: the device does not exist"_qs);
     row("COM 3 named by the environment", {u"--com"_qs, u"3"_qs}, 3,
         u"cannot open COM 3 (%D/ttyGone)"_qs, u"METERLINK_COM3=%D/ttyGone"_qs);
+    row("no HID cable", {u"--hid"_qs}, 3, u"no HID cable \"USB to Serial\" is plugged in"_qs);
+    row("no HID device at the path", {u"--hid"_qs, u"%D/hidraw9"_qs}, 3,
+        u"cannot open %D/hidraw9: no HID device of that path is present"_qs);
+    row("HID cable and a replay", {u"--hid"_qs, u"--from"_qs, u"a"_qs}, 2, u"only one"_qs);
     row("missing capture", {u"--from"_qs, u"%D/none.bin"_qs}, 4,
         u"cannot read the capture %D/none.bin"_qs);
     row("capture is a folder", {u"--from"_qs, u"%D"_qs}, 4, u"it is a folder"_qs);

@@ -28,9 +28,10 @@ bool fail(QString *error, const QString &message)
     return false;
 }
 
-const QStringList recordOptionNames {u"com"_qs,      u"port"_qs, u"from"_qs,     u"from-hid"_qs,
-                                     u"capture"_qs,  u"out"_qs,  u"limit"_qs,    u"no-repeat"_qs,
-                                     u"interval"_qs, u"json"_qs, u"duration"_qs, u"reconnect"_qs};
+const QStringList recordOptionNames {
+    u"com"_qs,        u"port"_qs,    u"from"_qs,     u"from-hid"_qs, u"hid"_qs,
+    u"hid-device"_qs, u"capture"_qs, u"out"_qs,      u"limit"_qs,    u"no-repeat"_qs,
+    u"interval"_qs,   u"json"_qs,    u"duration"_qs, u"reconnect"_qs};
 
 void defineOptions(QCommandLineParser &parser)
 {
@@ -45,6 +46,9 @@ void defineOptions(QCommandLineParser &parser)
         {u"port"_qs, QString(), path},
         {u"from"_qs, QString(), file},
         {u"from-hid"_qs, QString(), file},
+        {u"hid"_qs, QString()},
+        // "--hid PATH" arrives here: the parser knows no option with an optional value.
+        {u"hid-device"_qs, QString(), path},
         {u"capture"_qs, QString(), file},
         {u"out"_qs, QString(), file},
         {u"limit"_qs, QString(), n},
@@ -78,13 +82,15 @@ bool parseConvert(const QCommandLineParser &parser, LogOptions &o, QString *erro
 bool parseSource(const QCommandLineParser &parser, LogOptions &o, QString *error)
 {
     const int sources = int(parser.isSet(u"com"_qs)) + int(parser.isSet(u"port"_qs))
-        + int(parser.isSet(u"from"_qs)) + int(parser.isSet(u"from-hid"_qs));
+        + int(parser.isSet(u"from"_qs)) + int(parser.isSet(u"from-hid"_qs))
+        + int(parser.isSet(u"hid"_qs) || parser.isSet(u"hid-device"_qs));
     if (sources != 1)
         return fail(
             error,
             sources == 0
-                ? u"no source: give one of --com N, --port PATH, --from FILE or --from-hid FILE"_qs
-                : u"give only one of --com, --port, --from and --from-hid"_qs);
+                ? u"no source: give one of --com N, --port PATH, --hid [PATH], --from FILE or "
+                  "--from-hid FILE"_qs
+                : u"give only one of --com, --port, --hid, --from and --from-hid"_qs);
     for (const QString &name : {u"com"_qs, u"port"_qs, u"from"_qs, u"from-hid"_qs}) {
         if (parser.values(name).size() > 1)
             return fail(error, u"--"_qs + name + u" given more than once"_qs);
@@ -97,6 +103,9 @@ bool parseSource(const QCommandLineParser &parser, LogOptions &o, QString *error
                             + parser.value(u"com"_qs) + u'"');
         o.source = LogOptions::Source::Com;
         o.comNumber = int(*n);
+    } else if (parser.isSet(u"hid"_qs) || parser.isSet(u"hid-device"_qs)) {
+        o.source = LogOptions::Source::Hid;
+        o.hidPath = parser.value(u"hid-device"_qs);
     } else if (parser.isSet(u"port"_qs)) {
         o.source = LogOptions::Source::Port;
         o.portPath = parser.value(u"port"_qs);
@@ -173,7 +182,16 @@ bool parse(const QStringList &arguments, LogOptions &options, QString *error)
 {
     QCommandLineParser parser;
     defineOptions(parser);
-    if (!parser.parse(QStringList {u"meterlog"_qs} + arguments))
+    // "--hid" takes a device path when one follows it.
+    QStringList words = arguments;
+    for (qsizetype i = 0; i + 1 < words.size(); ++i) {
+        if ((words[i] == u"--hid" || words[i] == u"-hid") && !words[i + 1].startsWith(u'-')
+            && words[i + 1] != u"convert") {
+            words[i] = u"--hid-device"_qs;
+            ++i;
+        }
+    }
+    if (!parser.parse(QStringList {u"meterlog"_qs} + words))
         return fail(error, parser.errorText());
     if (parser.isSet(u"help"_qs)) {
         options.command = LogOptions::Command::Help;
@@ -203,7 +221,7 @@ bool wantsReport(const QStringList &arguments)
 
 QString helpText()
 {
-    return uR"(Usage: meterlog (--com N | --port PATH | --from FILE | --from-hid FILE) [options]
+    return uR"(Usage: meterlog (--com N | --port PATH | --hid [PATH] | --from FILE | --from-hid FILE) [options]
        meterlog convert IN OUT
 
 Records the multimeter's readings without a window. Frames are assembled, decoded and
@@ -214,6 +232,8 @@ Sources (exactly one):
                    first; METERLINK_COMn=PATH in the environment names the device instead.
   --port PATH      A serial device or pseudo-terminal, read at 9600 bit/s, 7 data bits, no
                    parity, 1 stop bit, DTR on.
+  --hid [PATH]     The HID cable "USB to Serial" as the window selects it, or the hidraw
+                   device at PATH; its speed is set to 9600 bit/s and its reports are read.
   --from FILE      A raw capture of what a meter sent, replayed as fast as it can be read.
   --from-hid FILE  The HID cable's input reports as text, one a line: the report identifier
                    and the data bytes as two hexadecimal digits each, separated by blanks

@@ -8,13 +8,14 @@
 struct LogOptions
 {
     enum class Command { Record, Convert, Help };
-    enum class Source { Com, Port, File, HidFile };
+    enum class Source { Com, Port, File, HidFile, Hid };
 
     Command command = Command::Record;
 
     Source source = Source::File;
     int comNumber = 0; // 1..4 with Source::Com
     QString portPath; // Source::Port
+    QString hidPath; // Source::Hid: the device's path, or empty for the cable by its name
     QString fromPath; // Source::File and Source::HidFile
     QString capturePath;
     QString outPath;

@@ -2,6 +2,8 @@
 
 #include "ExitCodes.h"
 #include "FrameJson.h"
+#include "HidCableSource.h"
+#include "HidReportFile.h"
 #include "PortSource.h"
 #include "recording/TableFiles.h"
 #include "support/LocaleTexts.h"
@@ -64,10 +66,12 @@ int LogSession::start()
     if (!checkOutFolder())
         return ExitCode::OutputUnwritable;
     if (!openSource())
-        return m_port ? ExitCode::PortUnavailable : ExitCode::InputUnreadable;
+        return m_port || m_hid ? ExitCode::PortUnavailable : ExitCode::InputUnreadable;
     if (!openCapture()) {
         if (m_port)
             m_port->source().close();
+        if (m_hid)
+            m_hid->close();
         return ExitCode::OutputUnwritable;
     }
 
@@ -82,7 +86,7 @@ int LogSession::start()
         m_statusTimer.start();
     if (m_options.durationSeconds > 0)
         m_durationTimer.start(m_options.durationSeconds * 1000);
-    if (!m_port)
+    if (!m_port && !m_hid)
         QTimer::singleShot(0, this, &LogSession::replayNext);
     return ExitCode::Done;
 }
@@ -134,6 +138,9 @@ bool LogSession::openSource()
         return true;
     }
 
+    if (m_options.source == LogOptions::Source::Hid)
+        return openHidCable();
+
     m_port = m_options.source == LogOptions::Source::Com
         ? PortSource::forComNumber(m_options.comNumber)
         : PortSource::forPath(m_options.portPath);
@@ -165,16 +172,60 @@ bool LogSession::openSource()
 
 void LogSession::onBytes(QByteArrayView bytes)
 {
-    if (m_capture.isOpen()) {
-        // Written through at once: a capture is wanted most after a crash.
-        if (m_capture.write(bytes.data(), bytes.size()) != bytes.size() || !m_capture.flush()) {
-            say(u"cannot write the capture "_qs + m_options.capturePath + u": "_qs
-                + m_capture.errorString());
-            m_capture.close();
-            QTimer::singleShot(0, this, [this] { finish(ExitCode::OutputUnwritable); });
-        }
-    }
+    writeCapture(bytes);
     m_feed.feed(bytes);
+}
+
+void LogSession::onHidReport(quint8 reportId, QByteArrayView data)
+{
+    if (m_capture.isOpen()) {
+        QByteArray line;
+        HidReportFile::appendLine(line, reportId, data);
+        writeCapture(line);
+    }
+    m_feed.feedHidReport(data);
+}
+
+void LogSession::writeCapture(QByteArrayView bytes)
+{
+    if (!m_capture.isOpen())
+        return;
+    // Written through at once: a capture is wanted most after a crash.
+    if (m_capture.write(bytes.data(), bytes.size()) != bytes.size() || !m_capture.flush()) {
+        say(u"cannot write the capture "_qs + m_options.capturePath + u": "_qs
+            + m_capture.errorString());
+        m_capture.close();
+        QTimer::singleShot(0, this, [this] { finish(ExitCode::OutputUnwritable); });
+    }
+}
+
+bool LogSession::openHidCable()
+{
+    m_hid = std::make_unique<HidCableSource>(m_options.hidPath);
+    m_hid->setReconnectSeconds(m_options.reconnectSeconds);
+    m_hid->setOnReport(
+        [this](quint8 reportId, QByteArrayView data) { onHidReport(reportId, data); });
+    connect(m_hid.get(), &HidCableSource::lost, this, [this] {
+        m_feed.clearPartial();
+        say(m_hid->deviceName() + u" went away"_qs
+            + (m_options.reconnectSeconds > 0
+                   ? QString(u"; waiting up to "_qs + QString::number(m_options.reconnectSeconds)
+                             + u" s for it to come back"_qs)
+                   : QString()));
+    });
+    connect(m_hid.get(), &HidCableSource::back, this,
+            [this] { say(m_hid->deviceName() + u" is back"_qs); });
+    connect(m_hid.get(), &HidCableSource::gone, this, [this] {
+        if (m_options.reconnectSeconds > 0)
+            say(m_hid->deviceName() + u" did not come back; ending the run"_qs);
+        finish(ExitCode::Done);
+    });
+    QString error;
+    if (!m_hid->open(&error)) {
+        say(error);
+        return false;
+    }
+    return true;
 }
 
 void LogSession::onFrame(const QString &frame, FrameFeed::Outcome outcome,
@@ -253,6 +304,8 @@ void LogSession::finish(int exitCode)
     m_durationTimer.stop();
     if (m_port)
         m_port->source().close();
+    if (m_hid)
+        m_hid->close();
     if (m_capture.isOpen()) {
         if (!m_capture.flush()) {
             say(u"cannot write the capture "_qs + m_options.capturePath + u": "_qs

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <memory>
 
+class HidCableSource;
 class PortSource;
 
 // One recording run: the source (a port or a replayed capture), the headless sequence, the
@@ -51,6 +52,10 @@ private:
     FrameFeed m_feed {m_sequence};
     StopSignals m_signals;
     std::unique_ptr<PortSource> m_port;
+    std::unique_ptr<HidCableSource> m_hid;
+    bool openHidCable();
+    void onHidReport(quint8 reportId, QByteArrayView data);
+    void writeCapture(QByteArrayView bytes);
     ReplayFile m_replay;
     HidReplayFile m_hidReplay;
     QFile m_capture;
