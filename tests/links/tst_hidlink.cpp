@@ -5,6 +5,7 @@
 #include "meter/MeterDisplay.h"
 #include "support/TestWindow.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -27,6 +28,7 @@ private Q_SLOTS:
     void logsKeepTheirNewestLines();
     void serialButtonStopsTheReading();
     void noAccessSaysWhatHelps();
+    void readButtonReadsTheOtherFamily();
 };
 
 namespace {
@@ -284,6 +286,27 @@ void TestHidLink::noAccessSaysWhatHelps()
     QVERIFY2(last.startsWith(u"Cannot open USB to Serial (/dev/hidraw-cable)"_qs),
              qPrintable(last));
     QVERIFY(last.contains(u"70-meterlink-hid.rules"_qs));
+}
+
+void TestHidLink::readButtonReadsTheOtherFamily()
+{
+    Window w;
+    QVERIFY(w.plug({device(u"cable"_qs, u"USB to Serial"_qs)}));
+    auto *read = w.t.find<QPushButton>(u"ReadBtn"_qs);
+    QTest::mouseClick(read, Qt::LeftButton);
+    QVERIFY(read->isChecked());
+    QVERIFY(w.link().isRunning());
+    const int shown = w.t.window->display().framesShown();
+    // Fourteen bytes whose high digits read 1 to E: echoed, and shown nowhere.
+    w.t.hid.queueReport(u"cable"_qs, report({0xF7, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}));
+    w.t.hid.queueReport(u"cable"_qs, report({0xF7, 0x88, 0x99, 0xA0, 0xB1, 0xC2, 0xD3, 0xE4}));
+    w.t.hid.queueReport(u"cable"_qs, report({0xF0}));
+    QTRY_COMPARE(w.t.find<QLabel>(u"USBtxt"_qs)->text(), u"12345678901234"_qs);
+    QCOMPARE(w.t.window->display().framesShown(), shown);
+    QVERIFY(w.memo1->toPlainText().isEmpty());
+    // Released, the device is read no more.
+    QTest::mouseClick(read, Qt::LeftButton);
+    QVERIFY(!w.link().isRunning());
 }
 
 QTEST_MAIN(TestHidLink)
