@@ -1,5 +1,7 @@
 #pragma once
 
+#include "links/FrameAssembler.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
@@ -10,49 +12,6 @@
 // Serial assemblers of the two other meter families. Like FrameAssembler, each byte gives the
 // digit of its low half and a carriage return adds "D" and ends the collected text; the
 // families differ in which part of that text is the frame and in their acceptance test.
-
-// The digits collected since the last carriage return (`DigitAccumulator`), of which only the
-// first Capacity are ever used.
-template<qsizetype Capacity> class LowDigitCollector
-{
-public:
-    // Calls onText(QStringView collected) at every carriage return, the collected text ending
-    // in its "D"; the text is emptied before the next byte.
-    template<class OnText> void feed(QByteArrayView bytes, OnText &&onText)
-    {
-        for (const char byte : bytes) {
-            const auto value = static_cast<unsigned char>(byte);
-            if (value != 0x0D) {
-                append(hexDigit(value & 0x0F));
-                continue;
-            }
-            append(u'D');
-            const qsizetype length = m_length;
-            m_length = 0;
-            onText(QStringView(m_digits.data(), length));
-        }
-    }
-
-    QString text() const
-    {
-        return QString(reinterpret_cast<const QChar *>(m_digits.data()), m_length);
-    }
-    void clear() { m_length = 0; }
-
-private:
-    static char16_t hexDigit(unsigned value)
-    {
-        return char16_t(value < 10 ? u'0' + value : u'A' + (value - 10));
-    }
-    void append(char16_t digit)
-    {
-        if (m_length < Capacity)
-            m_digits[m_length++] = digit;
-    }
-
-    std::array<char16_t, Capacity> m_digits {};
-    qsizetype m_length = 0;
-};
 
 // `FerrantDATA`, the 22000-count family: "A" (the line feed before), 12 data digits, "D".
 class FerrantAssembler
