@@ -13,34 +13,17 @@
 // digit of its low half and a carriage return adds "D" and ends the collected text; the
 // families differ in which part of that text is the frame and in their acceptance test.
 
-// `FerrantDATA`, the 22000-count family: "A" (the line feed before), 12 data digits, "D".
-class FerrantAssembler
+// `FerrantDATA`, the 22000-count family: "A" (the line feed before), 12 data digits, "D". At
+// every carriage return the frame is the first 14 collected characters (all when fewer).
+class FerrantAssembler : public CollectedFrames<14>
 {
 public:
     static constexpr qsizetype FrameLength = 14;
-
-    // Calls onFrame(const QString &frame) at every carriage return with the first 14 collected
-    // characters (all of them when fewer), accepted or not.
-    template<class OnFrame> void feed(QByteArrayView bytes, OnFrame &&onFrame)
-    {
-        m_collector.feed(bytes, [&](QStringView collected) {
-            m_frame.resize(collected.size());
-            std::copy(collected.begin(), collected.end(), m_frame.data());
-            onFrame(std::as_const(m_frame));
-        });
-    }
-
-    QString accumulator() const { return m_collector.text(); }
-    void clear() { m_collector.clear(); }
 
     static bool plausible(QStringView frame)
     {
         return frame.size() >= FrameLength && frame[0] == u'A' && frame[13] == u'D';
     }
-
-private:
-    LowDigitCollector<FrameLength> m_collector;
-    QString m_frame;
 };
 
 // `NestrelData`, the `IFSennick` family: the collected text is "A", nine data digits, "D"; the

@@ -50,15 +50,10 @@ private:
     qsizetype m_length = 0;
 };
 
-// Turns the meter's byte stream into frame texts. Each byte contributes the hexadecimal digit of
-// its low half; a carriage return adds its own digit "D" and ends the frame. The line feed that
-// follows a reading supplies the "A" that starts the next frame.
-class FrameAssembler
+// The collected text of each carriage return as a frame: the first Capacity characters.
+template<qsizetype Capacity> class CollectedFrames
 {
 public:
-    // Only the first 21 digits of a frame are ever used.
-    static constexpr qsizetype MaxFrameLength = 21;
-
     // Feeds received bytes; calls onFrame(const QString &frame) at every carriage return, in order.
     // The assembly state is emptied before onFrame runs, so a frame that fails to decode still
     // ends its frame and the next one starts clean.
@@ -75,13 +70,23 @@ public:
     QString accumulator() const { return m_collector.text(); }
     void clear() { m_collector.clear(); }
 
+private:
+    LowDigitCollector<Capacity> m_collector;
+    QString m_frame;
+};
+
+// Turns the meter's byte stream into frame texts. Each byte contributes the hexadecimal digit of
+// its low half; a carriage return adds its own digit "D" and ends the frame. The line feed that
+// follows a reading supplies the "A" that starts the next frame. Only the first 21 digits of a
+// frame are ever used.
+class FrameAssembler : public CollectedFrames<21>
+{
+public:
+    static constexpr qsizetype MaxFrameLength = 21;
+
     // A frame the decoder accepts: "A" first and "D" thirteenth.
     static bool plausible(QStringView frame)
     {
         return frame.size() >= 13 && frame[0] == u'A' && frame[12] == u'D';
     }
-
-private:
-    LowDigitCollector<MaxFrameLength> m_collector;
-    QString m_frame;
 };
