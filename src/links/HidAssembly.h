@@ -94,26 +94,46 @@ private:
     qint32 m_idleReports = 0;
 };
 
+// What both report handlers hold: a burst state of their own, or one shared with the other.
+class HidBurstHolder
+{
+public:
+    HidBurstHolder(const HidBurstHolder &) = delete;
+    HidBurstHolder &operator=(const HidBurstHolder &) = delete;
+
+    // Forgets the open burst (the idle count stays; HidBurst::resetHidIdleReports clears it).
+    void clear() { m_burst.clear(); }
+    HidBurst &burst() { return m_burst; }
+    const HidBurst &burst() const { return m_burst; }
+
+protected:
+    HidBurstHolder()
+        : m_burst(m_ownBurst)
+    {
+    }
+    explicit HidBurstHolder(HidBurst &shared)
+        : m_burst(shared)
+    {
+    }
+
+    HidBurst m_ownBurst;
+    HidBurst &m_burst;
+};
+
 // `HidReportToFrame`: the cable's reports to the frames of the serial link. A burst's meter
 // bytes are a reading, eleven data bytes, carriage return, line feed; the low digits of its
 // first 13 bytes, with the line feed's "A" moved to the front, are the serial frame
 // "A" + eleven digits + "D".
-class HidBurstAssembler
+class HidBurstAssembler : public HidBurstHolder
 {
 public:
     static constexpr qsizetype FrameLength = 13;
 
-    // With a burst state of its own, or one shared with the other report handler.
-    HidBurstAssembler()
-        : m_burst(m_ownBurst)
-    {
-    }
+    HidBurstAssembler() = default;
     explicit HidBurstAssembler(HidBurst &shared)
-        : m_burst(shared)
+        : HidBurstHolder(shared)
     {
     }
-    HidBurstAssembler(const HidBurstAssembler &) = delete;
-    HidBurstAssembler &operator=(const HidBurstAssembler &) = delete;
 
     // Feeds one input report (identifier handed separately, as the device gives it). At the end
     // of a burst calls onFrame(const QString &frame) with the rotated frame, 13 characters or
@@ -141,9 +161,6 @@ public:
     }
 
     // Forgets the open burst (the idle count stays; HidBurst::resetHidIdleReports clears it).
-    void clear() { m_burst.clear(); }
-    HidBurst &burst() { return m_burst; }
-    const HidBurst &burst() const { return m_burst; }
 
     // A frame the decoder accepts: "A" first and "D" thirteenth.
     static bool plausible(QStringView frame)
@@ -170,28 +187,22 @@ private:
     }
     static char16_t lowDigit(char byte) { return HidBurst::hexDigit(byte & 0x0F); }
 
-    HidBurst m_ownBurst;
-    HidBurst &m_burst;
     QString m_frame;
 };
 
 // `HidReadReport`, the 22000-count family's handler of the same reports: the low digits of a
 // burst's first 14 bytes are the frame, and their high digits must read "123456789ABCDE".
-class HidReadReportAssembler
+class HidReadReportAssembler : public HidBurstHolder
 {
 public:
     static constexpr qsizetype FrameLength = 14;
 
-    HidReadReportAssembler()
-        : m_burst(m_ownBurst)
-    {
-    }
+    // With a burst state of its own, or one shared with the other report handler.
+    HidReadReportAssembler() = default;
     explicit HidReadReportAssembler(HidBurst &shared)
-        : m_burst(shared)
+        : HidBurstHolder(shared)
     {
     }
-    HidReadReportAssembler(const HidReadReportAssembler &) = delete;
-    HidReadReportAssembler &operator=(const HidReadReportAssembler &) = delete;
 
     // Feeds one input report; at the end of a burst calls
     // onFrame(const QString &frame, bool accepted). The test is of the high digits, which the
@@ -212,15 +223,9 @@ public:
         });
     }
 
-    void clear() { m_burst.clear(); }
-    HidBurst &burst() { return m_burst; }
-    const HidBurst &burst() const { return m_burst; }
-
     // The test of the check text, the high digits of the burst's first 14 bytes.
     static bool plausible(QStringView checkText) { return checkText == u"123456789ABCDE"; }
 
 private:
-    HidBurst m_ownBurst;
-    HidBurst &m_burst;
     QString m_frame;
 };
