@@ -25,6 +25,8 @@ struct ReadResult
 
 // Returned by SI_Read when no result is queued, as a time-out would.
 constexpr SiStatus EmptyReadStatus = 0xFF;
+// Returned for a null handle.
+constexpr SiStatus InvalidHandleStatus = 0x01;
 
 struct Fake
 {
@@ -170,6 +172,9 @@ FAKE_EXPORT SiStatus SI_Close(SiHandle handle)
     Fake &f = fake();
     std::lock_guard lock(f.mutex);
     record(f, "SI_Close");
+    // The handle of an open that failed: refused, as a real library refuses an invalid handle.
+    if (handle == nullptr && !f.open)
+        return InvalidHandleStatus;
     checkHandle(f, "SI_Close", handle);
     f.open = false;
     return f.closeStatus;
