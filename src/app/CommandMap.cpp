@@ -76,6 +76,9 @@ void MainWindow::connectCommands()
 
     connect(c.USB, &QPushButton::clicked, m_bridgeLink.get(), &BridgeLink::USBClick);
     connect(c.Timer1, &QTimer::timeout, m_bridgeLink.get(), &BridgeLink::Timer1Timer);
+    connect(c.usb_dll, &QPushButton::clicked, m_bridgeLink.get(), &BridgeLink::usb_dllClick);
+    connect(c.updatedevice, &QPushButton::clicked, m_bridgeLink.get(),
+            &BridgeLink::updatedeviceClick);
 
     ExitCommand *exit = m_exitCommand.get();
     connect(c.BitBtn1, &QPushButton::clicked, exit, &ExitCommand::BitBtn1Click);

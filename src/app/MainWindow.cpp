@@ -160,8 +160,9 @@ void MainWindow::createParts()
                               c.STOP1},
         m_services.portNames, prompts, *m_display, m_display->otherFamilySink(), *m_watchdog,
         m_links);
-    m_bridgeLink
-        = std::make_unique<BridgeLink>(BridgeLink::Controls {c.USB, c.Memo3, c.Timer1}, m_links);
+    m_bridgeLink = std::make_unique<BridgeLink>(
+        BridgeLink::Controls {dialogParent, c.USB, c.Memo3, c.cmbDevice, c.Timer1}, *m_display,
+        prompts, *m_watchdog, m_links);
     m_links.add(m_serialLink.get());
     m_links.add(m_bridgeLink.get());
     m_links.add(m_hidLink.get());

@@ -355,7 +355,7 @@ void MainWindow::buildHiddenControls(QWidget *client)
     c.ReadBtn = hiddenButton(u"ReadBtn"_qs, u"Read"_qs, 290, true);
     c.ClearBtn = hiddenButton(u"ClearBtn"_qs, u"Clear"_qs, 320, false);
     c.usb_dll = hiddenButton(u"usb_dll"_qs, u"usb_dll"_qs, 350, false);
-    c.updatedevice = hiddenButton(u"updatedevice"_qs, u"Update"_qs, 380, false);
+    c.updatedevice = hiddenButton(u"updatedevice"_qs, u"updatedevice"_qs, 380, false);
 
     const auto hiddenList = [&](const QString &name, int top) {
         auto *l = make<QListWidget>(client, name, QRect(x + 100, top, 200, 80));

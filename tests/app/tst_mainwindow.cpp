@@ -510,12 +510,16 @@ void TestMainWindow::toggleGroupRaisesOthersQuietly()
 
 void TestMainWindow::connectDoesNotPretend()
 {
-    // Until the bridge cable's library is supported, "USB Connect " does not stay down as if
+    // Without the bridge cable's library, "USB Connect " says so and does not stay down as if
     // connected.
+    qputenv("METERLINK_SIUSBXP", "/nonexistent/libSiUSBXp.so");
     TestWindow t;
     auto *usb = t.find<QPushButton>(u"USB"_qs);
     QTest::mouseClick(usb, Qt::LeftButton);
+    qunsetenv("METERLINK_SIUSBXP");
     QVERIFY(!usb->isChecked());
+    QCOMPARE(t.prompts.shown.size(), 1);
+    QVERIFY(t.prompts.shown.front().text.contains(u"METERLINK_SIUSBXP"_qs));
 }
 
 QTEST_MAIN(TestMainWindow)

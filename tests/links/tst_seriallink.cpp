@@ -310,8 +310,14 @@ void TestSerialLink::anotherLinksButtonStopsTheRunningLinkFirst()
     QVERIFY(QTest::qWaitFor([&] { return digits(t) == u"1234"_qs; }, 5000));
 
     // "USB Connect " while the serial link runs: the serial link goes down with its own steps,
-    // so no readings come from it and the buttons show that nothing runs.
+    // so no readings come from it and the buttons show that nothing runs (here the bridge's
+    // library is missing, so the bridge link says so and does not stay down either).
+    qputenv("METERLINK_SIUSBXP", "/nonexistent/libSiUSBXp.so");
     QTest::mouseClick(usb, Qt::LeftButton);
+    qunsetenv("METERLINK_SIUSBXP");
+    QCOMPARE(t.prompts.shown.size(), 1);
+    QCOMPARE(t.prompts.shown.front().kind, u"information"_qs);
+    t.prompts.shown.clear();
     QVERIFY(!driver.IsOpen());
     QVERIFY(!con->isChecked());
     QVERIFY(!usb->isChecked());

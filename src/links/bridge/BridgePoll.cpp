@@ -33,6 +33,7 @@ struct BridgePoll::Shared
 
     // The worker's own; nobody else touches them while it runs.
     SiUsbXpFunctions f;
+    Timings timings;
     BridgeAssembler assembler;
     SiHandle XpressHandle = nullptr;
     bool XpressOpenTried = false;
@@ -91,8 +92,8 @@ void BridgePoll::Shared::usb_dll()
     const SiStatus counted = f.SI_GetNumDevices(&count);
     result.count = count;
     if (count != 1) {
-        result.outcome = count == 0 ? OpenResult::Outcome::NoBridge
-                                    : OpenResult::Outcome::SeveralBridges;
+        result.outcome
+            = count == 0 ? OpenResult::Outcome::NoBridge : OpenResult::Outcome::SeveralBridges;
         result.status = counted;
     } else {
         // A failed open must not leave an earlier, closed handle to be closed again.
@@ -137,7 +138,8 @@ bool BridgePoll::Shared::readOnce()
         if (!failing) {
             failing = true;
             failingSince = now;
-        } else if (!failingReported && now - failingSince >= std::chrono::milliseconds(FailingAfterMs)) {
+        } else if (!failingReported
+                   && now - failingSince >= std::chrono::milliseconds(timings.failingAfterMs)) {
             failingReported = true;
             Event event;
             event.kind = Event::Kind::Failing;
@@ -197,17 +199,18 @@ void BridgePoll::run(const std::shared_ptr<Shared> &shared)
         const bool gotByte = s.readOnce();
         guard.lock();
         if (!gotByte)
-            s.changed.wait_for(guard, std::chrono::milliseconds(RetryPauseMs),
+            s.changed.wait_for(guard, std::chrono::milliseconds(s.timings.retryPauseMs),
                                [&s] { return !s.orders.empty(); });
     }
     s.finished = true;
     s.changed.notify_all();
 }
 
-BridgePoll::BridgePoll(const SiUsbXpFunctions &functions)
+BridgePoll::BridgePoll(const SiUsbXpFunctions &functions, Timings timings)
     : m_shared(std::make_shared<Shared>())
 {
     m_shared->f = functions;
+    m_shared->timings = timings;
 }
 
 BridgePoll::~BridgePoll()

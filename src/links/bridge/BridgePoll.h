@@ -12,6 +12,14 @@
 
 struct SiUsbXpFunctions;
 
+struct BridgePollTimings
+{
+    // Reads that fail for this long in a row are reported once as Failing.
+    int failingAfterMs = 3000;
+    // The pause after a failed read, the poll period a timer would have had.
+    int retryPauseMs = 10;
+};
+
 // The bridge cable's poll on a worker thread of its own, so that a read that waits for the
 // library's time-out never holds up the caller. Every library call is made on that one thread,
 // in the order asked for: open (`usb_dllClick`'s sequence), then one byte per read through a
@@ -48,7 +56,7 @@ public:
         enum class Kind : quint8 {
             Open, // `open` holds the open sequence's outcome
             Frame, // `frame` completed; `accepted` when it is to be decoded
-            Failing, // every read has failed for FailingAfterMs
+            Failing, // every read has failed for Timings::failingAfterMs
             Back, // a read succeeded again after Failing
         };
         Kind kind = Kind::Open;
@@ -58,17 +66,14 @@ public:
         bool accepted = false;
     };
 
-    // Reads that fail for this long in a row are reported once as Failing.
-    static constexpr int FailingAfterMs = 3000;
-    // The pause after a failed read, the poll period a timer would have had.
-    static constexpr int RetryPauseMs = 10;
+    using Timings = BridgePollTimings;
     // How long destruction waits for a read in progress (the library's time-out is 500 ms).
     static constexpr int ShutDownWaitMs = 2000;
     // Completed frames held for the owner beyond which new ones are dropped (a stalled owner).
     static constexpr int MaxQueuedEvents = 100000;
 
     // The functions must stay callable while the worker may run (BridgeLibrary never unloads).
-    explicit BridgePoll(const SiUsbXpFunctions &functions);
+    explicit BridgePoll(const SiUsbXpFunctions &functions, Timings timings = {});
     // shutDown(ShutDownWaitMs).
     ~BridgePoll();
     BridgePoll(const BridgePoll &) = delete;
