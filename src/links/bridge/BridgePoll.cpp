@@ -91,8 +91,8 @@ void BridgePoll::Shared::usb_dll()
     const SiStatus counted = f.SI_GetNumDevices(&count);
     result.count = count;
     if (count != 1) {
-        result.outcome = count == 0 ? OpenResult::Outcome::NoBridge
-                                    : OpenResult::Outcome::SeveralBridges;
+        result.outcome
+            = count == 0 ? OpenResult::Outcome::NoBridge : OpenResult::Outcome::SeveralBridges;
         result.status = counted;
     } else {
         // A failed open must not leave an earlier, closed handle to be closed again.
@@ -137,7 +137,8 @@ bool BridgePoll::Shared::readOnce()
         if (!failing) {
             failing = true;
             failingSince = now;
-        } else if (!failingReported && now - failingSince >= std::chrono::milliseconds(FailingAfterMs)) {
+        } else if (!failingReported
+                   && now - failingSince >= std::chrono::milliseconds(FailingAfterMs)) {
             failingReported = true;
             Event event;
             event.kind = Event::Kind::Failing;
