@@ -77,9 +77,9 @@ void TestMeterlogBridge::openFailures_data()
     QTest::addColumn<QStringList>("calls");
 
     const QString count = u"SI_GetNumDevices"_qs;
-    QTest::newRow("no library")
-        << u"missing"_qs << QString() << u"%L\" named by METERLINK_SIUSBXP could not be loaded"_qs
-        << QStringList {u"no log"_qs};
+    QTest::newRow("no library") << u"missing"_qs << QString()
+                                << u"%L\" named by METERLINK_SIUSBXP could not be loaded"_qs
+                                << QStringList {u"no log"_qs};
     // Loaded and unloaded again: its log is written, empty.
     QTest::newRow("library without SI_FlushBuffers")
         << u"noflush"_qs << QString() << u"%L\" has no function SI_FlushBuffers"_qs
@@ -110,9 +110,9 @@ void TestMeterlogBridge::openFailures()
     QFETCH(QStringList, calls);
 
     BridgeRun run;
-    const QString path = library == u"fake"  ? QString::fromLocal8Bit(FAKE_SIUSBXP)
-        : library == u"noflush"              ? QString::fromLocal8Bit(FAKE_SIUSBXP_NOFLUSH)
-                                             : run.dir.filePath(u"libNone.so"_qs);
+    const QString path = library == u"fake" ? QString::fromLocal8Bit(FAKE_SIUSBXP)
+        : library == u"noflush"             ? QString::fromLocal8Bit(FAKE_SIUSBXP_NOFLUSH)
+                                            : run.dir.filePath(u"libNone.so"_qs);
     QVERIFY(writeFile(run.script, script.toUtf8()));
     const QString out = run.dir.filePath(u"rows.xml"_qs);
     const MeterlogResult result
@@ -155,9 +155,9 @@ line 00012350010
     QStringList frames;
     for (const QJsonObject &o : jsonLines(result.out))
         frames.append(frameView(o));
-    QCOMPARE(frames, (QStringList {u"A00012340010D 1.234 V row"_qs, u"dropped A00012340<10D"_qs,
-                                   u"A00112340010D 12.34 V row"_qs,
-                                   u"A00012350010D 1.235 V row"_qs}));
+    QCOMPARE(frames,
+             (QStringList {u"A00012340010D 1.234 V row"_qs, u"dropped A00012340<10D"_qs,
+                           u"A00112340010D 12.34 V row"_qs, u"A00012350010D 1.235 V row"_qs}));
     QVERIFY2(result.err.contains("4 frames: 3 rows recorded, 1 dropped, 0 failed; written to"),
              result.err.constData());
 
