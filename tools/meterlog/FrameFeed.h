@@ -39,6 +39,9 @@ public:
         return m_hidAssembler.feed(
             data, [this](const QString &frame) { take(frame, &HidBurstAssembler::plausible); });
     }
+    // A frame the bridge cable's poll completed, with its verdict: its assembler tests text the
+    // frame no longer holds.
+    Outcome takeBridgeFrame(const QString &frame, bool accepted) { return take(frame, accepted); }
     // Forgets a frame half received, as when the device went away in its middle.
     void clearPartial()
     {

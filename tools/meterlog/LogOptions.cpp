@@ -29,9 +29,9 @@ bool fail(QString *error, const QString &message)
 }
 
 const QStringList recordOptionNames {
-    u"com"_qs,        u"port"_qs,    u"from"_qs,     u"from-hid"_qs, u"hid"_qs,
-    u"hid-device"_qs, u"capture"_qs, u"out"_qs,      u"limit"_qs,    u"no-repeat"_qs,
-    u"interval"_qs,   u"json"_qs,    u"duration"_qs, u"reconnect"_qs};
+    u"com"_qs,        u"port"_qs,    u"from"_qs,     u"from-hid"_qs,  u"hid"_qs,
+    u"hid-device"_qs, u"capture"_qs, u"out"_qs,      u"limit"_qs,     u"no-repeat"_qs,
+    u"interval"_qs,   u"json"_qs,    u"duration"_qs, u"reconnect"_qs, u"bridge"_qs};
 
 void defineOptions(QCommandLineParser &parser)
 {
@@ -47,6 +47,7 @@ void defineOptions(QCommandLineParser &parser)
         {u"from"_qs, QString(), file},
         {u"from-hid"_qs, QString(), file},
         {u"hid"_qs, QString()},
+        {u"bridge"_qs, QString()},
         // "--hid PATH" arrives here: the parser knows no option with an optional value.
         {u"hid-device"_qs, QString(), path},
         {u"capture"_qs, QString(), file},
@@ -83,14 +84,15 @@ bool parseSource(const QCommandLineParser &parser, LogOptions &o, QString *error
 {
     const int sources = int(parser.isSet(u"com"_qs)) + int(parser.isSet(u"port"_qs))
         + int(parser.isSet(u"from"_qs)) + int(parser.isSet(u"from-hid"_qs))
-        + int(parser.isSet(u"hid"_qs) || parser.isSet(u"hid-device"_qs));
+        + int(parser.isSet(u"hid"_qs) || parser.isSet(u"hid-device"_qs))
+        + int(parser.isSet(u"bridge"_qs));
     if (sources != 1)
-        return fail(
-            error,
-            sources == 0
-                ? u"no source: give one of --com N, --port PATH, --hid [PATH], --from FILE or "
-                  "--from-hid FILE"_qs
-                : u"give only one of --com, --port, --hid, --from and --from-hid"_qs);
+        return fail(error,
+                    sources == 0
+                        ? u"no source: give one of --com N, --port PATH, --hid [PATH], --bridge, "
+                          "--from FILE or --from-hid FILE"_qs
+                        : u"give only one of --com, --port, --hid, --bridge, --from and "
+                          "--from-hid"_qs);
     for (const QString &name : {u"com"_qs, u"port"_qs, u"from"_qs, u"from-hid"_qs}) {
         if (parser.values(name).size() > 1)
             return fail(error, u"--"_qs + name + u" given more than once"_qs);
@@ -103,6 +105,18 @@ bool parseSource(const QCommandLineParser &parser, LogOptions &o, QString *error
                             + parser.value(u"com"_qs) + u'"');
         o.source = LogOptions::Source::Com;
         o.comNumber = int(*n);
+    } else if (parser.isSet(u"bridge"_qs)) {
+        o.source = LogOptions::Source::Bridge;
+        // The bridge poll hands over completed frames, not the bytes read, and opens the
+        // cable once for the run.
+        if (parser.isSet(u"capture"_qs))
+            return fail(error,
+                        u"--capture records the bytes of a port or the HID cable's reports; "
+                        "--bridge reads through the bridge library and has none to record"_qs);
+        if (parser.isSet(u"reconnect"_qs))
+            return fail(error,
+                        u"--reconnect is for a port or HID cable that goes away; --bridge "
+                        "opens the bridge cable once and keeps reading it"_qs);
     } else if (parser.isSet(u"hid"_qs) || parser.isSet(u"hid-device"_qs)) {
         o.source = LogOptions::Source::Hid;
         o.hidPath = parser.value(u"hid-device"_qs);
@@ -221,7 +235,8 @@ bool wantsReport(const QStringList &arguments)
 
 QString helpText()
 {
-    return uR"(Usage: meterlog (--com N | --port PATH | --hid [PATH] | --from FILE | --from-hid FILE) [options]
+    return uR"(Usage: meterlog (--com N | --port PATH | --hid [PATH] | --bridge | --from FILE |
+                 --from-hid FILE) [options]
        meterlog convert IN OUT
 
 Records the multimeter's readings without a window. Frames are assembled, decoded and
@@ -234,6 +249,10 @@ Sources (exactly one):
                    parity, 1 stop bit, DTR on.
   --hid [PATH]     The HID cable "USB to Serial" as the window selects it, or the hidraw
                    device at PATH; its speed is set to 9600 bit/s and its reports are read.
+  --bridge         The USB bridge cable, through its maker's library SiUSBXp (libSiUSBXp.so
+                   from the system's library path; METERLINK_SIUSBXP=PATH in the environment
+                   names the library file instead). The one bridge plugged in is opened at
+                   9600 bit/s and read a byte at a time.
   --from FILE      A raw capture of what a meter sent, replayed as fast as it can be read.
   --from-hid FILE  The HID cable's input reports as text, one a line: the report identifier
                    and the data bytes as two hexadecimal digits each, separated by blanks
@@ -248,10 +267,11 @@ Recording (as the window's Record menu and boxes):
   --interval S     Sampling Interval: after a row, take none until S one-second ticks of
                    the wall clock have passed (also while replaying --from).
   --json           Print one JSON object per frame on standard output, as it happens.
-  --capture FILE   Also write every byte received from the port to FILE (for bug reports).
+  --capture FILE   Also write every byte received from the port to FILE (for bug reports;
+                   not with --bridge).
   --duration S     End the run after S seconds.
   --reconnect S    When the device goes away, wait up to S seconds for it to come back
-                   (default 30; 0 ends the run at once).
+                   (default 30; 0 ends the run at once; not with --bridge).
   -h, --help       Show this text.
 
 Conversion:
@@ -267,7 +287,7 @@ then. A second signal ends the run at once without writing them.
 Exit codes:
   0    done: the rows are written
   2    usage error
-  3    the serial port could not be opened
+  3    the port, cable or bridge could not be opened
   4    the input could not be read (--from or --from-hid capture, convert's IN)
   5    the output could not be written (--out, --capture, convert's OUT)
   128+signal (130, 143, 129)   ended at once by a second signal

@@ -8,11 +8,13 @@
 struct LogOptions
 {
     enum class Command { Record, Convert, Help };
-    enum class Source { Com, Port, File, HidFile, Hid };
+    enum class Source { Com, Port, File, HidFile, Hid, Bridge };
 
     Command command = Command::Record;
 
     Source source = Source::File;
+    // A device read live (a port, the HID cable or the bridge cable) rather than a replay.
+    bool isLive() const { return source != Source::File && source != Source::HidFile; }
     int comNumber = 0; // 1..4 with Source::Com
     QString portPath; // Source::Port
     QString hidPath; // Source::Hid: the device's path, or empty for the cable by its name

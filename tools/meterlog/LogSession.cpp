@@ -5,15 +5,18 @@
 #include "HidCableSource.h"
 #include "HidReportFile.h"
 #include "PortSource.h"
+#include "links/bridge/BridgeLibrary.h"
 #include "recording/TableFiles.h"
 #include "support/LocaleTexts.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -66,12 +69,13 @@ int LogSession::start()
     if (!checkOutFolder())
         return ExitCode::OutputUnwritable;
     if (!openSource())
-        return m_port || m_hid ? ExitCode::PortUnavailable : ExitCode::InputUnreadable;
+        return m_options.isLive() ? ExitCode::PortUnavailable : ExitCode::InputUnreadable;
     if (!openCapture()) {
         if (m_port)
             m_port->source().close();
         if (m_hid)
             m_hid->close();
+        shutDownBridge();
         return ExitCode::OutputUnwritable;
     }
 
@@ -86,7 +90,9 @@ int LogSession::start()
         m_statusTimer.start();
     if (m_options.durationSeconds > 0)
         m_durationTimer.start(m_options.durationSeconds * 1000);
-    if (!m_port && !m_hid)
+    if (m_bridge)
+        QTimer::singleShot(0, this, &LogSession::onBridgeEvents);
+    else if (!m_options.isLive())
         QTimer::singleShot(0, this, &LogSession::replayNext);
     return ExitCode::Done;
 }
@@ -140,6 +146,8 @@ bool LogSession::openSource()
 
     if (m_options.source == LogOptions::Source::Hid)
         return openHidCable();
+    if (m_options.source == LogOptions::Source::Bridge)
+        return openBridge();
 
     m_port = m_options.source == LogOptions::Source::Com
         ? PortSource::forComNumber(m_options.comNumber)
@@ -228,6 +236,83 @@ bool LogSession::openHidCable()
     return true;
 }
 
+bool LogSession::openBridge()
+{
+    m_bridgeLibrary = std::make_unique<BridgeLibrary>();
+    if (m_bridgeLibrary->load() != BridgeLibrary::Status::Loaded) {
+        say(m_bridgeLibrary->message());
+        return false;
+    }
+    m_bridge = std::make_unique<BridgePoll>(m_bridgeLibrary->functions());
+    // On the poll's thread: only a note to take the events here.
+    m_bridge->setWake([this] {
+        QMetaObject::invokeMethod(this, &LogSession::onBridgeEvents, Qt::QueuedConnection);
+    });
+    m_bridge->start();
+
+    // The open sequence's outcome comes first; reading may have begun behind it.
+    constexpr int OpenWaitMs = 10000;
+    std::optional<BridgePoll::OpenResult> open;
+    const QDeadlineTimer deadline(OpenWaitMs);
+    while (!open && m_bridge->waitForEvents(int(deadline.remainingTime()))) {
+        for (BridgePoll::Event &event : m_bridge->takeEvents()) {
+            if (!open && event.kind == BridgePoll::Event::Kind::Open)
+                open = event.open;
+            else
+                m_bridgeEvents.push_back(std::move(event));
+        }
+    }
+    if (!open || !open->opened()) {
+        say(open ? open->message()
+                 : u"The USB bridge cable did not answer within %1 s."_qs.arg(OpenWaitMs / 1000));
+        shutDownBridge();
+        return false;
+    }
+    return true;
+}
+
+void LogSession::onBridgeEvents()
+{
+    if (!m_finished)
+        takeBridgeEvents();
+}
+
+void LogSession::takeBridgeEvents()
+{
+    if (!m_bridge)
+        return;
+    std::vector<BridgePoll::Event> events;
+    events.swap(m_bridgeEvents);
+    for (BridgePoll::Event &event : m_bridge->takeEvents())
+        events.push_back(std::move(event));
+    for (const BridgePoll::Event &event : events) {
+        switch (event.kind) {
+        case BridgePoll::Event::Kind::Open:
+            break; // the run opens the bridge once
+        case BridgePoll::Event::Kind::Frame:
+            m_feed.takeBridgeFrame(event.frame, event.accepted);
+            break;
+        case BridgePoll::Event::Kind::Failing: {
+            constexpr int seconds = BridgePoll::FailingAfterMs / 1000;
+            say(u"the bridge cable has given no byte for %1 s"_qs.arg(seconds));
+            break;
+        }
+        case BridgePoll::Event::Kind::Back:
+            say(u"the bridge cable delivers bytes again"_qs);
+            break;
+        }
+    }
+}
+
+void LogSession::shutDownBridge()
+{
+    if (!m_bridge)
+        return;
+    if (!m_bridge->shutDown(BridgePoll::ShutDownWaitMs))
+        say(u"the bridge library did not return from a call within %1 s; it is left to "
+            "finish on its own"_qs.arg(BridgePoll::ShutDownWaitMs / 1000));
+}
+
 void LogSession::onFrame(const QString &frame, FrameFeed::Outcome outcome,
                          const ConversionError *failure)
 {
@@ -306,6 +391,11 @@ void LogSession::finish(int exitCode)
         m_port->source().close();
     if (m_hid)
         m_hid->close();
+    if (m_bridge) {
+        shutDownBridge();
+        // What the bridge completed before it closed belongs to the run.
+        takeBridgeEvents();
+    }
     if (m_capture.isOpen()) {
         if (!m_capture.flush()) {
             say(u"cannot write the capture "_qs + m_options.capturePath + u": "_qs

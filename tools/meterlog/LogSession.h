@@ -4,17 +4,20 @@
 #include "LogOptions.h"
 #include "ReplayFile.h"
 #include "StopSignals.h"
+#include "links/bridge/BridgePoll.h"
 #include "recording/HeadlessSequence.h"
 
 #include <QFile>
 #include <QObject>
 #include <QTimer>
 #include <memory>
+#include <vector>
 
+class BridgeLibrary;
 class HidCableSource;
 class PortSource;
 
-// One recording run: the source (a port or a replayed capture), the headless sequence, the
+// One recording run: the source (a port, a cable or a replayed capture), the headless sequence, the
 // sampling tick, the --json lines, the status line, and the rows written when the run ends.
 class LogSession : public QObject
 {
@@ -53,9 +56,20 @@ private:
     StopSignals m_signals;
     std::unique_ptr<PortSource> m_port;
     std::unique_ptr<HidCableSource> m_hid;
+    // The library outlives the poll that calls it.
+    std::unique_ptr<BridgeLibrary> m_bridgeLibrary;
+    std::unique_ptr<BridgePoll> m_bridge;
+    // Taken with the open's outcome, before the run was under way.
+    std::vector<BridgePoll::Event> m_bridgeEvents;
     bool openHidCable();
     void onHidReport(quint8 reportId, QByteArrayView data);
     void writeCapture(QByteArrayView bytes);
+    bool openBridge();
+    // The bridge poll's events: frames to the feed, and a word when its reads fail or recover.
+    void onBridgeEvents();
+    void takeBridgeEvents();
+    // Stops the reads and closes the bridge when an open was tried.
+    void shutDownBridge();
     ReplayFile m_replay;
     HidReplayFile m_hidReplay;
     QFile m_capture;
