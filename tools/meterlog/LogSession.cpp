@@ -293,7 +293,7 @@ void LogSession::takeBridgeEvents()
             m_feed.takeBridgeFrame(event.frame, event.accepted);
             break;
         case BridgePoll::Event::Kind::Failing: {
-            constexpr int seconds = BridgePoll::FailingAfterMs / 1000;
+            constexpr int seconds = BridgePoll::Timings().failingAfterMs / 1000;
             say(u"the bridge cable has given no byte for %1 s"_qs.arg(seconds));
             break;
         }
