@@ -374,6 +374,7 @@ void MainWindow::buildHiddenControls(QWidget *client)
     c.Memo1 = hiddenMemo(u"Memo1"_qs, 140);
     c.Memo2 = hiddenMemo(u"Memo2"_qs, 230);
     c.Memo3 = hiddenMemo(u"Memo3"_qs, 320);
+    c.Memo3->setPlainText(u"Memo3"_qs);
 
     c.cmbDevice = make<QComboBox>(client, u"cmbDevice"_qs, QRect(x, 410, 200, 21));
     c.cmbDevice->hide();

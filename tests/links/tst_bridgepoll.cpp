@@ -121,7 +121,8 @@ void TestBridgePoll::readSequences_data()
     QTest::addColumn<Reads>("reads");
     QTest::addColumn<QStringList>("frames");
 
-    QTest::newRow("a reading in step") << reading("0123456789:") << QStringList {u"decode A0123456789:D"_qs};
+    QTest::newRow("a reading in step")
+        << reading("0123456789:") << QStringList {u"decode A0123456789:D"_qs};
     QTest::newRow("'<' 11th becomes C")
         << reading("0123456789<") << QStringList {u"decode A0123456789CD"_qs};
     QTest::newRow("'<' 9th is not decoded")
@@ -136,11 +137,10 @@ void TestBridgePoll::readSequences_data()
         << (bytes("01234") + Reads {FailedRead, FailedRead} + bytes("56789:") + Reads {0x0D}
             + Reads {FailedRead} + Reads {0x0A})
         << QStringList {u"decode A0123456789:D"_qs};
-    QTest::newRow("a zero byte cuts the text short")
-        << reading(QByteArrayView("01\0"
-                                  "3456789:",
-                                  11))
-        << QStringList {u"drop A01D"_qs};
+    QTest::newRow("a zero byte cuts the text short") << reading(QByteArrayView("01\0"
+                                                                               "3456789:",
+                                                                               11))
+                                                     << QStringList {u"drop A01D"_qs};
     QTest::newRow("two readings back to back")
         << (reading("0123456789:") + reading("9876543210;"))
         << QStringList {u"decode A0123456789:D"_qs, u"decode A9876543210;D"_qs};
@@ -190,9 +190,9 @@ void TestBridgePoll::openOutcomes_data()
         << 1 << u"SI_GetNumDevices"_qs << int(O::NoBridge) << QStringList {u"SI_GetNumDevices"_qs}
         << u"The bridge library could not count the USB bridge cables (status 7)."_qs;
     // An open was tried: the stop closes, as it always does after a try.
-    QTest::newRow("open refused")
-        << 1 << u"SI_Open"_qs << int(O::OpenFailed) << (OpenCalls.sliced(0, 2) << close)
-        << u"The USB bridge cable could not be opened (status 7)."_qs;
+    QTest::newRow("open refused") << 1 << u"SI_Open"_qs << int(O::OpenFailed)
+                                  << (OpenCalls.sliced(0, 2) << close)
+                                  << u"The USB bridge cable could not be opened (status 7)."_qs;
     QTest::newRow("speed refused")
         << 1 << u"SI_SetBaudRate"_qs << int(O::BaudRateFailed) << (OpenCalls.sliced(0, 3) << close)
         << u"The USB bridge cable did not take 9600 bit/s (status 7)."_qs;
