@@ -50,13 +50,9 @@ private:
                 m_fake.queueByte(r);
         }
     }
-    // Waits until the worker has made every queued read and its steps: the read after them
-    // blocks in the library until released.
-    void drain()
-    {
-        m_fake.queueRead(0, 0x22, 0, true);
-        m_fake.waitForBlockedRead();
-    }
+    // Queued after the reads, before the start: the worker has made every read before it, and
+    // their steps, once this one blocks in the library (it fails when released).
+    void hold() { m_fake.queueRead(0, 0x22, 0, true); }
 };
 
 namespace {
@@ -65,7 +61,7 @@ const QStringList OpenCalls {u"SI_GetNumDevices"_qs, u"SI_Open 0"_qs, u"SI_SetBa
                              u"SI_SetTimeouts 500 500"_qs};
 const QString Read = u"SI_Read 1"_qs;
 const QString Flush = u"SI_FlushBuffers 1 1"_qs;
-// The read drain() holds, then the stop's close.
+// The read hold() queued, then the stop's close.
 const QStringList DrainAndClose {Read, u"SI_Close"_qs};
 
 // The frames among the events, as "decode ..." / "drop ...", and the first open's outcome.
@@ -154,9 +150,10 @@ void TestBridgePoll::readSequences()
     QCOMPARE(referenceFrames(reads), frames);
 
     queue(reads);
+    hold();
     BridgePoll poll(functions());
     poll.start();
-    drain();
+    m_fake.waitForBlockedRead();
     poll.stop();
     m_fake.releaseRead();
     QTRY_VERIFY(m_fake.callLog().endsWith(u"SI_Close"_qs));
@@ -211,8 +208,7 @@ void TestBridgePoll::openOutcomes()
     m_fake.setDeviceCount(std::uint32_t(devices));
     if (!failing.isEmpty())
         QVERIFY(m_fake.setStatus(failing.toLatin1().constData(), 7));
-    // Held at the first read, if the open leads to one.
-    m_fake.queueRead(0, 0x22, 0, true);
+    hold(); // the first read, if the open leads to one
     BridgePoll poll(functions());
     poll.start();
     QVERIFY(poll.waitForEvents(5000));
@@ -240,17 +236,19 @@ void TestBridgePoll::carriesOnAcrossStopAndStart()
 {
     BridgePoll poll(functions());
     queue(bytes("01234"));
+    hold();
     const quint32 first = poll.start();
-    drain();
+    m_fake.waitForBlockedRead();
     poll.stop();
     m_fake.releaseRead();
     QTRY_VERIFY(m_fake.callLog().endsWith(u"SI_Close"_qs));
 
     // The buffer and position were kept: the rest of the reading completes it.
     queue(bytes("56789:\r\n"));
+    hold();
     const quint32 second = poll.start();
     QVERIFY(second != first);
-    drain();
+    m_fake.waitForBlockedRead();
     poll.stop();
     m_fake.releaseRead();
     QTRY_COMPARE(m_fake.callLog().count(u"SI_Close"_qs), 2);
@@ -362,9 +360,10 @@ void TestBridgePoll::randomReadsAgreeWithTheSteps()
         }
     }
     queue(reads);
+    hold();
     BridgePoll poll(functions(), BridgePoll::Timings {60000, 0});
     poll.start();
-    drain();
+    m_fake.waitForBlockedRead();
     poll.stop();
     m_fake.releaseRead();
     QTRY_VERIFY(m_fake.callLog().endsWith(u"SI_Close"_qs));
