@@ -94,17 +94,17 @@ void TestBridgeLink::refusals_data()
     const QByteArray fake(FAKE_SIUSBXP);
     QTest::newRow("no library") << QByteArray("/nonexistent/libSiUSBXp.so") << 1 << QString()
                                 << u"METERLINK_SIUSBXP"_qs << false;
-    QTest::newRow("no bridge") << fake << 0 << QString()
-                               << u"No USB bridge cable is plugged in."_qs << false;
+    QTest::newRow("no bridge") << fake << 0 << QString() << u"No USB bridge cable is plugged in."_qs
+                               << false;
     QTest::newRow("two bridges") << fake << 2 << QString()
                                  << u"2 USB bridge cables are plugged in; unplug all but one."_qs
                                  << false;
     QTest::newRow("open refused") << fake << 1 << u"SI_Open"_qs
                                   << u"The USB bridge cable could not be opened (status 9)."_qs
                                   << true;
-    QTest::newRow("speed refused") << fake << 1 << u"SI_SetBaudRate"_qs
-                                   << u"The USB bridge cable did not take 9600 bit/s (status 9)."_qs
-                                   << true;
+    QTest::newRow("speed refused")
+        << fake << 1 << u"SI_SetBaudRate"_qs
+        << u"The USB bridge cable did not take 9600 bit/s (status 9)."_qs << true;
 }
 
 void TestBridgeLink::refusals()

@@ -53,9 +53,11 @@ struct BridgePoll::Shared
         event.session = session;
         const bool wasEmpty = events.empty();
         events.push_back(std::move(event));
+        if (!wasEmpty)
+            return; // the owner has been told already
         changed.notify_all();
         // Under the lock, so that once shutDown() has taken the wake away it is never called.
-        if (wasEmpty && wake)
+        if (wake)
             wake();
     }
 
