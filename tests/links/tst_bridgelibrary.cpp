@@ -1,4 +1,5 @@
 #include "links/bridge/BridgeLibrary.h"
+#include "support/FakeSi.h"
 
 #include <QLibrary>
 #include <QTest>
@@ -25,54 +26,19 @@ private Q_SLOTS:
 
 private:
     // The fake's control functions, from the same file BridgeLibrary loads.
-    QLibrary m_control {QString::fromLocal8Bit(FAKE_SIUSBXP)};
-    void (*m_reset)() = nullptr;
-    void (*m_setDeviceCount)(std::uint32_t) = nullptr;
-    bool (*m_setStatus)(const char *, SiStatus) = nullptr;
-    void (*m_queueRead)(int, SiStatus, std::uint32_t, bool) = nullptr;
-    void (*m_waitForBlockedRead)() = nullptr;
-    void (*m_releaseRead)() = nullptr;
-    std::size_t (*m_callLog)(char *, std::size_t) = nullptr;
-    std::size_t (*m_errors)(char *, std::size_t) = nullptr;
-
-    QStringList lines(std::size_t (*get)(char *, std::size_t)) const
-    {
-        QByteArray text(qsizetype(get(nullptr, 0)) + 1, '\0');
-        get(text.data(), std::size_t(text.size()));
-        text.chop(1);
-        return QString::fromLatin1(text).split(u'\n', Qt::SkipEmptyParts);
-    }
-    QStringList callLog() const { return lines(m_callLog); }
-    QStringList errors() const { return lines(m_errors); }
+    FakeSi m_fake {FAKE_SIUSBXP};
+    QStringList callLog() const { return m_fake.callLog(); }
+    QStringList errors() const { return m_fake.errors(); }
 };
-
-namespace {
-
-template<class Fn> void resolveInto(QLibrary &library, const char *name, Fn &target)
-{
-    target = reinterpret_cast<Fn>(library.resolve(name));
-    QVERIFY2(target, name);
-}
-
-} // namespace
 
 void TestBridgeLibrary::initTestCase()
 {
-    QVERIFY2(m_control.load(), qPrintable(m_control.errorString()));
-    resolveInto(m_control, "FakeSi_Reset", m_reset);
-    resolveInto(m_control, "FakeSi_SetDeviceCount", m_setDeviceCount);
-    resolveInto(m_control, "FakeSi_SetStatus", m_setStatus);
-    resolveInto(m_control, "FakeSi_QueueRead", m_queueRead);
-    resolveInto(m_control, "FakeSi_WaitForBlockedRead", m_waitForBlockedRead);
-    resolveInto(m_control, "FakeSi_ReleaseRead", m_releaseRead);
-    resolveInto(m_control, "FakeSi_CallLog", m_callLog);
-    resolveInto(m_control, "FakeSi_Errors", m_errors);
+    m_fake.load();
 }
 
 void TestBridgeLibrary::init()
 {
-    m_reset();
-    qputenv(BridgeLibrary::EnvironmentVariable, FAKE_SIUSBXP);
+    m_fake.use();
 }
 
 void TestBridgeLibrary::cleanup()
@@ -158,8 +124,8 @@ void TestBridgeLibrary::callsReachTheLibrary()
     BridgeLibrary library;
     QCOMPARE(library.load(), BridgeLibrary::Status::Loaded);
     const SiUsbXpFunctions &f = library.functions();
-    m_setDeviceCount(1);
-    m_queueRead('7', 0, 1, false);
+    m_fake.setDeviceCount(1);
+    m_fake.queueRead('7', 0, 1, false);
 
     std::uint32_t count = 0;
     QCOMPARE(f.SI_GetNumDevices(&count), 0);
@@ -203,7 +169,7 @@ void TestBridgeLibrary::statusesComeBack()
     BridgeLibrary library;
     QCOMPARE(library.load(), BridgeLibrary::Status::Loaded);
     const SiUsbXpFunctions &f = library.functions();
-    QVERIFY(m_setStatus(function.toLatin1().constData(), status));
+    QVERIFY(m_fake.setStatus(function.toLatin1().constData(), status));
     const auto expected = [&](const char *name) {
         return function == QLatin1String(name) ? status : 0;
     };
@@ -251,7 +217,7 @@ void TestBridgeLibrary::readResults()
     QCOMPARE(library.load(), BridgeLibrary::Status::Loaded);
     const SiUsbXpFunctions &f = library.functions();
     if (queued)
-        m_queueRead(queuedByte, queuedStatus, std::uint32_t(queuedCount), false);
+        m_fake.queueRead(queuedByte, queuedStatus, std::uint32_t(queuedCount), false);
     SiHandle handle = nullptr;
     QCOMPARE(f.SI_Open(0, &handle), 0);
     std::uint8_t target = 0xEE;
@@ -291,7 +257,7 @@ void TestBridgeLibrary::readFromAWorkerThread()
     const SiUsbXpFunctions &f = library.functions();
     SiHandle handle = nullptr;
     QCOMPARE(f.SI_Open(0, &handle), 0);
-    m_queueRead('X', 0, 1, true);
+    m_fake.queueRead('X', 0, 1, true);
 
     std::uint8_t byte = 0;
     std::uint32_t count = 0;
@@ -300,8 +266,8 @@ void TestBridgeLibrary::readFromAWorkerThread()
         = QThread::create([&] { status = f.SI_Read(handle, &byte, 1, &count, nullptr); });
     worker->start();
     // The read is held in the library until released: no time-out involved.
-    m_waitForBlockedRead();
-    m_releaseRead();
+    m_fake.waitForBlockedRead();
+    m_fake.releaseRead();
     QVERIFY(worker->wait());
     delete worker;
     QCOMPARE(status, 0);
