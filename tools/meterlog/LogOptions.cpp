@@ -346,10 +346,11 @@ then. A second signal ends the run at once without writing them.
 
 Exit codes:
   0    done: the rows are written
-  2    usage error
+  2    usage error; also an output naming the file of an input or of the other output
   3    the port, cable or bridge could not be opened
   4    the input could not be read (--from or --from-hid capture, convert's IN)
-  5    the output could not be written (--out, --capture, convert's OUT)
+  5    the output could not be written (--out, --capture, convert's OUT, or standard
+       output with --json, other than a closed pipe)
   128+signal (130, 143, 129)   ended at once by a second signal
 )"_qs;
 }
