@@ -21,6 +21,11 @@ const QString &DataFiles::fileFilter()
     return filter;
 }
 
+QString DataFiles::replaceQuestion()
+{
+    return u"The rows recorded are not saved. Are you ensure to replace them with the file\uFF1F"_qs;
+}
+
 void DataFiles::SpeedButton2Click()
 {
     FileDialogOptions options;
@@ -31,9 +36,15 @@ void DataFiles::SpeedButton2Click()
         return;
     m_lastOpened = fileName;
 
+    // An XML packet replaces the rows: rows not saved yet are lost only after a Yes, as on
+    // closing the window. A text file adds its rows and loses none.
+    const bool xml = TableFiles::isXmlName(fileName);
+    if (xml && m_recorder.hasUnsavedRows()
+        && !m_prompts.question(m_controls.dialogParent, replaceQuestion()))
+        return;
+
     // The record counters stay as they are: loaded rows keep the numbers they were saved with.
     ReadingTable &table = m_recorder.table();
-    const bool xml = TableFiles::isXmlName(fileName);
     const bool loaded = TableFiles::load(table, fileName);
     // A text file that fails part way has still appended the rows before the bad line.
     if (xml && loaded)

@@ -27,6 +27,8 @@ public:
     void saveasClick();
 
     static const QString &fileFilter();
+    // Asked before an XML packet replaces rows not saved yet.
+    static QString replaceQuestion();
 
 private:
     void showCurrentRow();

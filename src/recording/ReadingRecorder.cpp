@@ -57,6 +57,15 @@ ReadingRecorder::ReadingRecorder(const Controls &controls, RecordState &state, P
     m_rules.onMemoryFull = [this] {
         stopOnFullMemory();
     };
+    m_rules.onLimitReached = [this] {
+        sayLimitReached();
+    };
+}
+
+QString ReadingRecorder::limitReachedText(qint32 limit)
+{
+    return u"The record limit of %1 rows is reached; choose a larger limit in the Record menu "
+           "or press New to start a new table."_qs.arg(limit);
 }
 
 void ReadingRecorder::setRecordLimit(QAction *item, qint32 limit)
@@ -127,6 +136,15 @@ void ReadingRecorder::stopOnFullMemory()
             m_controls.dialogParent,
             u"Not enough memory for more rows: recording has stopped. Save the table, then "
             "press New to record again."_qs);
+    });
+}
+
+void ReadingRecorder::sayLimitReached()
+{
+    // Not modal, and after the reading's handler: the readings go on meanwhile (the chart
+    // still takes them).
+    QTimer::singleShot(0, this, [this, limit = m_state.counters.RecordLimit] {
+        m_prompts.notice(m_controls.dialogParent, limitReachedText(limit));
     });
 }
 

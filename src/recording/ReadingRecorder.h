@@ -70,12 +70,16 @@ public:
     bool hasUnsavedRows() const { return m_unsaved; }
     void markSaved() { m_unsaved = false; }
 
+    // The note shown, once per reach, when the table is at its record limit.
+    static QString limitReachedText(qint32 limit);
+
 private:
     void setRecordLimit(QAction *item, qint32 limit);
     RecordSwitches switches() const;
     void rowTaken();
     void followNewestRow();
     void stopOnFullMemory();
+    void sayLimitReached();
 
     Controls m_controls;
     RecordState &m_state;

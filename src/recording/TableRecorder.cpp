@@ -28,24 +28,42 @@ std::optional<ConversionError> TableRecorder::record(const Reading &reading, con
         return {};
     RecordStep::Outcome outcome
         = RecordStep::take(reading, switches(), m_counters, m_countdown, time, timeSeparator);
-    if (outcome.failure || !outcome.row)
-        return outcome.failure;
-    if (!m_table.append(*outcome.row)) {
+    if (!outcome.failure && outcome.row)
+        append(*outcome.row);
+    noteLimit();
+    return outcome.failure;
+}
+
+void TableRecorder::append(const ReadingTable::Row &row)
+{
+    if (!m_table.append(row)) {
         // The row was not stored: it neither counts nor takes a number.
         --m_counters.RecordedCount;
         --m_counters.RecordNo;
         runShort();
-        return {};
+        return;
     }
     m_recorded = true;
-    m_recordedNo = outcome.row->no.value_or(0);
+    m_recordedNo = row.no.value_or(0);
     // A row just taken starts a whole new interval: restarting the tick keeps the spacing of
     // rows at the interval instead of somewhere up to a second short of it.
     if (m_tick && m_tick->isActive())
         m_tick->start();
     if (onRowRecorded)
         onRowRecorded();
-    return {};
+}
+
+void TableRecorder::noteLimit()
+{
+    if (m_counters.RecordedCount < m_counters.RecordLimit) {
+        m_limitReached = false;
+        return;
+    }
+    if (m_limitReached)
+        return;
+    m_limitReached = true;
+    if (onLimitReached)
+        onLimitReached();
 }
 
 bool TableRecorder::appendOutsideRules(const ReadingTable::Row &row)

@@ -64,8 +64,14 @@ public:
     std::function<void()> onRowRecorded;
     // Called once when memory runs short, the row not stored.
     std::function<void()> onMemoryFull;
+    // Called once when a reading finds the table at its record limit: on the row that fills
+    // it, or on the first reading after the limit was lowered below the rows held. Called
+    // again only after the table has had room once more (New, a larger limit).
+    std::function<void()> onLimitReached;
 
 private:
+    void append(const ReadingTable::Row &row);
+    void noteLimit();
     void runShort();
 
     ReadingTable &m_table;
@@ -75,6 +81,7 @@ private:
     SwitchesSource m_switchesSource;
     QTimer *m_tick = nullptr;
     bool m_memoryFull = false;
+    bool m_limitReached = false;
     bool m_recorded = false;
     qint32 m_recordedNo = 0;
 };

@@ -52,6 +52,23 @@ void QtPrompts::applicationError(QWidget *parent, const QString &text)
     showBox(parent, QMessageBox::Critical, QString(), text, QMessageBox::Ok);
 }
 
+void QtPrompts::notice(QWidget *parent, const QString &text)
+{
+    if (parent) {
+        for (QMessageBox *box : parent->findChildren<QMessageBox *>(u"notice"_qs)) {
+            if (box->isVisible() && box->text() == text) {
+                box->raise();
+                return;
+            }
+        }
+    }
+    auto *box = new QMessageBox(QMessageBox::Information, QString(), text, QMessageBox::Ok, parent);
+    box->setObjectName(u"notice"_qs);
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+}
+
 QString QtPrompts::openFile(QWidget *parent, const FileDialogOptions &options)
 {
     return QFileDialog::getOpenFileName(parent, options.title, options.fileName,

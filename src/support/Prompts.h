@@ -32,6 +32,9 @@ public:
     virtual void error(QWidget *parent, const QString &text) = 0;
     // The general error report of a handler that failed (a conversion error, for instance).
     virtual void applicationError(QWidget *parent, const QString &text) = 0;
+    // A note with an OK button that nothing waits for: the window goes on (readings arrive)
+    // while it is up. The same text still up is raised rather than shown twice.
+    virtual void notice(QWidget *parent, const QString &text) = 0;
 
     // File dialogs; an empty result means the user cancelled.
     virtual QString openFile(QWidget *parent, const FileDialogOptions &options) = 0;
@@ -51,6 +54,7 @@ public:
     bool question(QWidget *parent, const QString &text) override;
     void error(QWidget *parent, const QString &text) override;
     void applicationError(QWidget *parent, const QString &text) override;
+    void notice(QWidget *parent, const QString &text) override;
     QString openFile(QWidget *parent, const FileDialogOptions &options) override;
     QString saveFile(QWidget *parent, const FileDialogOptions &options) override;
     QString savePicture(QWidget *parent, const FileDialogOptions &options) override;

@@ -4,6 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 // Hands a producer's writes to the writer, so they are checked like any other. The PDF writer
@@ -46,6 +50,44 @@ private:
     QByteArray m_pending;
 };
 
+namespace {
+
+std::optional<uint> followingUserOverride;
+
+uint followingUser()
+{
+    return followingUserOverride ? *followingUserOverride : uint(::geteuid());
+}
+
+} // namespace
+
+void SafeFileWriter::setFollowingUser(std::optional<uint> uid)
+{
+    followingUserOverride = uid;
+}
+
+QString SafeFileWriter::refusedLink(const QString &path)
+{
+    struct stat link
+    {
+    };
+    if (path.isEmpty() || ::lstat(QFile::encodeName(path).constData(), &link) != 0
+        || !S_ISLNK(link.st_mode))
+        return {};
+    const QString folder = QFileInfo(path).absolutePath();
+    struct stat dir
+    {
+    };
+    // A folder that cannot be looked at fails the open by itself.
+    if (::stat(QFile::encodeName(folder).constData(), &dir) != 0)
+        return {};
+    const bool shared = (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH);
+    if (!shared || link.st_uid == followingUser() || link.st_uid == dir.st_uid)
+        return {};
+    return u"it is a symbolic link that another user made in the shared folder "_qs
+        + QDir::toNativeSeparators(folder) + u"; it is not followed"_qs;
+}
+
 SafeFileWriter::SafeFileWriter(const QString &path)
     : m_path(path)
     , m_device(std::make_unique<Device>(*this))
@@ -78,6 +120,9 @@ bool SafeFileWriter::open()
 {
     if (m_path.isEmpty())
         return fail(u"no file name"_qs);
+    // Checked before anything follows the link.
+    if (const QString refused = refusedLink(m_path); !refused.isEmpty())
+        return fail(refused);
     // Both follow a symbolic link to what it names.
     const QFileInfo info(m_path);
     if (info.isDir())
@@ -128,9 +173,15 @@ bool SafeFileWriter::commit()
         if (!flushed || m_file->error() != QFileDevice::NoError)
             return fail(m_file->errorString());
         m_file->close();
+        if (m_file->error() != QFileDevice::NoError)
+            return fail(m_file->errorString());
         m_file.reset();
         return true;
     }
+    // Some file systems report a full disk only when the data goes out; QSaveFile syncs the
+    // file too, but ignores what the sync says.
+    if (::fsync(m_file->handle()) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
     auto *save = static_cast<QSaveFile *>(m_file.get());
     if (!save->commit())
         return fail(save->errorString());

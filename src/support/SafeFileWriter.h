@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class QFileDevice;
 class QIODevice;
@@ -13,12 +14,23 @@ class QIODevice;
 //   replaces it on commit(); until then, and whatever fails, an earlier file stays as it was.
 // - A FIFO, a device (/dev/null, a terminal) or any other file that is not regular is written
 //   straight into and never replaced: a new file under its name would not reach the reader.
-// Every write is checked; a failure leaves a reason that names the file.
+// - A link in a folder that everyone may write to and that keeps its files to their owners
+//   (sticky, like /tmp) is followed only when it belongs to the user or to the folder's owner,
+//   as the kernel's protected-symlinks rule has it: anyone may plant a link there.
+// Every write, the last flush and the close are checked; a failure leaves a reason that names
+// the file.
 class SafeFileWriter
 {
 public:
     explicit SafeFileWriter(const QString &path);
     ~SafeFileWriter();
+
+    // Why a link at path must not be written through, or empty when it may be (or path is not
+    // a link). For files written by other means than this writer.
+    static QString refusedLink(const QString &path);
+    // The user the link rule protects: this process's effective user unless a test names
+    // another; std::nullopt goes back to the process's own.
+    static void setFollowingUser(std::optional<uint> uid);
 
     bool open();
     bool write(QByteArrayView bytes);

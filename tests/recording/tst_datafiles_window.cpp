@@ -1,3 +1,4 @@
+#include "recording/DataFiles.h"
 #include "recording/ReadingRecorder.h"
 #include "recording/TableFiles.h"
 #include "support/FileBytes.h"
@@ -24,6 +25,8 @@ private Q_SLOTS:
     void dialogOptions();
     void openAppendsTextRowsToTheGrid();
     void openXmlReplacesTheRows();
+    void openXmlAsksBeforeUnsavedRowsGo_data();
+    void openXmlAsksBeforeUnsavedRowsGo();
     void failingLoadSaysSo();
 
 private:
@@ -219,8 +222,10 @@ void TestDataFilesWindow::openXmlReplacesTheRows()
     r.value = u"A&B"_qs;
     packet.append(r);
     QVERIFY(TableFiles::saveXml(packet, path(u"one.xml"_qs)));
+    w.t.prompts.questionAnswers << true; // the recorded rows may go
     w.open(path(u"one.xml"_qs));
-    QCOMPARE(w.t.prompts.shown.size(), 1);
+    QCOMPARE(w.t.prompts.texts(u"question"_qs), QStringList {DataFiles::replaceQuestion()});
+    QCOMPARE(w.t.prompts.shown.size(), 2);
     QCOMPARE(w.grid()->model()->rowCount(), 1);
     QCOMPARE(w.cell(0, 0), u"42"_qs);
     QCOMPARE(w.cell(0, 3), u"A&B"_qs);
@@ -238,6 +243,7 @@ void TestDataFilesWindow::failingLoadSaysSo()
     const QString xml = path(u"bad.xml"_qs);
     QVERIFY(writeFile(xml, "<DATAPACKET><METADATA>"));
     w.open(text);
+    w.t.prompts.questionAnswers << true;
     w.open(xml);
     w.open(path(u"missing.xls"_qs));
     QCOMPARE(w.t.prompts.texts(u"error"_qs), QStringList(3, u"Failed to Load File!"_qs));
@@ -245,6 +251,82 @@ void TestDataFilesWindow::failingLoadSaysSo()
     QCOMPARE(w.grid()->model()->rowCount(), 2);
     QCOMPARE(w.cell(1, 1), u"kept"_qs);
     QVERIFY(w.recorder().hasUnsavedRows());
+}
+
+void TestDataFilesWindow::openXmlAsksBeforeUnsavedRowsGo_data()
+{
+    QTest::addColumn<QString>("before"); // "recorded", "saved", "loaded", "empty"
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("replaced");
+
+    QTest::newRow("unsaved rows, No") << u"recorded"_qs << u"p.xml"_qs << false << true << false;
+    QTest::newRow("unsaved rows, Yes") << u"recorded"_qs << u"p.xml"_qs << true << true << true;
+    QTest::newRow("rows saved") << u"saved"_qs << u"p.xml"_qs << false << false << true;
+    QTest::newRow("rows loaded from a file")
+        << u"loaded"_qs << u"p.xml"_qs << false << false << true;
+    QTest::newRow("empty table") << u"empty"_qs << u"p.xml"_qs << false << false << true;
+    // A text file adds its rows: nothing is lost, nothing asked.
+    QTest::newRow("text file beside unsaved rows")
+        << u"recorded"_qs << u"p.txt"_qs << false << false << false;
+}
+
+// Opening a packet asks first while rows are not in any file, by the rule closing the window
+// follows; No leaves the table as it was.
+void TestDataFilesWindow::openXmlAsksBeforeUnsavedRowsGo()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, fileName);
+    QFETCH(bool, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, replaced);
+
+    ReadingTable packet;
+    ReadingTable::Row r;
+    r.no = 42;
+    r.value = u"9.999"_qs;
+    packet.append(r);
+    const QString file = path(fileName);
+    QVERIFY(TableFiles::save(packet, file));
+
+    Window w;
+    if (before != u"empty") {
+        w.record(1);
+        w.record(2);
+    }
+    if (before == u"saved")
+        w.save(path(u"kept.xml"_qs));
+    if (before == u"loaded") {
+        QVERIFY(TableFiles::save(w.table(), path(u"kept.xml"_qs)));
+        w.t.prompts.questionAnswers << true;
+        w.open(path(u"kept.xml"_qs));
+    }
+    QCOMPARE(w.recorder().hasUnsavedRows(), before == u"recorded");
+    const QStringList rowsBefore = [&] {
+        QStringList values;
+        for (qsizetype i = 0; i < w.table().rowCount(); ++i)
+            values << w.table().text(i, ReadingTable::Value);
+        return values;
+    }();
+    w.t.prompts.clear();
+    w.t.prompts.questionAnswers << answer;
+
+    w.open(file);
+    QCOMPARE(w.t.prompts.texts(u"question"_qs),
+             asked ? QStringList {DataFiles::replaceQuestion()} : QStringList {});
+    QCOMPARE(w.t.prompts.texts(u"error"_qs), QStringList {});
+    QStringList values;
+    for (qsizetype i = 0; i < w.table().rowCount(); ++i)
+        values << w.table().text(i, ReadingTable::Value);
+    if (replaced)
+        QCOMPARE(values, QStringList {u"9.999"_qs});
+    else if (fileName.endsWith(u".txt"_qs))
+        QCOMPARE(values, rowsBefore + QStringList {u"9.999"_qs});
+    else
+        QCOMPARE(values, rowsBefore);
+    QCOMPARE(w.grid()->model()->rowCount(), values.size());
+    QCOMPARE(w.recorder().hasUnsavedRows(), !replaced);
 }
 
 QTEST_MAIN(TestDataFilesWindow)

@@ -2,11 +2,16 @@
 #include "chart/ChartSurface.h"
 #include "meter/MeterDisplay.h"
 #include "recording/ReadingRecorder.h"
+#include "support/Prompts.h"
 #include "support/TestWindow.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -17,7 +22,8 @@ class TestRecorder : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void everyReadingIsARow();
-    void limitStopsRecordingSilently();
+    void limitReachedIsSaidOncePerReach();
+    void noticeLeavesTheWindowFree();
     void repeatRuleIgnoresTheRange();
     void newKeepsTheLastKey();
     void samplingIntervalZeroTakesEveryReading();
@@ -58,20 +64,60 @@ void TestRecorder::everyReadingIsARow()
     QCOMPARE(grid->model()->data(grid->model()->index(2, 3)).toString(), u"1.234"_qs);
 }
 
-void TestRecorder::limitStopsRecordingSilently()
+void TestRecorder::limitReachedIsSaidOncePerReach()
 {
     Window w;
+    const QStringList once {ReadingRecorder::limitReachedText(1000)};
     w.t.find<QAction>(u"N10001"_qs)->trigger(); // 1000
     for (int i = 0; i < 1005; ++i)
         QVERIFY(!w.show(u"A00012340010D"_qs));
     QCOMPARE(w.table().rowCount(), 1000);
+    // Said after the reading's handler, without a box that waits, and once for the reach.
     QVERIFY(w.t.prompts.shown.isEmpty());
+    QTRY_COMPARE(w.t.prompts.texts(u"notice"_qs), once);
+    QCOMPARE(w.t.prompts.shown.size(), 1);
+    QVERIFY(once[0].contains(u"1000 rows"_qs) && once[0].contains(u"Record menu"_qs));
     // The chart keeps going after the table has reached its limit.
     QCOMPARE(w.t.window->chartControl().Chart().pointCount(0), 1006);
+
+    // A larger limit: recording goes on where it stopped, and its reach is said again.
     w.t.find<QAction>(u"N50001"_qs)->trigger();
     QVERIFY(!w.show(u"A00012340010D"_qs));
     QCOMPARE(w.table().rowCount(), 1001);
     QCOMPARE(w.table().row(1000).no, std::optional<qint32>(1001));
+    w.t.find<QAction>(u"N10001"_qs)->trigger(); // now below the rows held
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(!w.show(u"A00012340010D"_qs));
+    QCOMPARE(w.table().rowCount(), 1001);
+    QTRY_COMPARE(w.t.prompts.texts(u"notice"_qs), once + once);
+
+    // New: a whole new table, filled up and said once more.
+    w.t.find<QToolButton>(u"BtNew"_qs)->click();
+    w.t.prompts.clear();
+    for (int i = 0; i < 1002; ++i)
+        QVERIFY(!w.show(u"A00012340010D"_qs));
+    QCOMPARE(w.table().rowCount(), 1000);
+    QTRY_COMPARE(w.t.prompts.texts(u"notice"_qs), once);
+}
+
+// The real note: not modal, so the window and its readings go on while it is up.
+void TestRecorder::noticeLeavesTheWindowFree()
+{
+    QWidget window;
+    window.show();
+    QtPrompts prompts;
+    const QString text = ReadingRecorder::limitReachedText(10000);
+    prompts.notice(&window, text);
+    prompts.notice(&window, text); // still up: not shown twice
+    const QList<QMessageBox *> boxes = window.findChildren<QMessageBox *>(u"notice"_qs);
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY(boxes[0]->isVisible());
+    QCOMPARE(boxes[0]->text(), text);
+    QVERIFY(!boxes[0]->isModal());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    QPointer<QMessageBox> box = boxes[0];
+    box->button(QMessageBox::Ok)->click();
+    QTRY_VERIFY(box.isNull()); // gone once closed
 }
 
 void TestRecorder::repeatRuleIgnoresTheRange()

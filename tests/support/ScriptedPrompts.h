@@ -16,7 +16,7 @@ public:
     struct Shown
     {
         QString kind; // "information", "warningCancel", "question", "error", "applicationError",
-                      // "openFile", "saveFile", "savePicture", "printPreview"
+                      // "notice", "openFile", "saveFile", "savePicture", "printPreview"
         QString text; // message text, or the dialog's filter
     };
 
@@ -39,6 +39,8 @@ public:
     {
         record(u"applicationError"_qs, text);
     }
+    // Not waited for: whileNextBoxIsOpen is for the boxes that are.
+    void notice(QWidget *, const QString &text) override { shown.append({u"notice"_qs, text}); }
     QString openFile(QWidget *, const FileDialogOptions &options) override;
     QString saveFile(QWidget *, const FileDialogOptions &options) override;
     QString savePicture(QWidget *, const FileDialogOptions &options) override;

@@ -46,6 +46,8 @@ private Q_SLOTS:
     void deviceWritesFollowTheRule_data();
     void deviceWritesFollowTheRule();
     void deviceAndDirectWritesKeepTheirOrder();
+    void linksInSharedFolders_data();
+    void linksInSharedFolders();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -353,6 +355,73 @@ void TestSafeFileWriter::deviceAndDirectWritesKeepTheirOrder()
     QCOMPARE(writer.device().write("three"), 5);
     QVERIFY(writer.commit());
     QCOMPARE(readFile(file), QByteArray("one two three"));
+}
+
+void TestSafeFileWriter::linksInSharedFolders_data()
+{
+    QTest::addColumn<bool>("sticky");
+    QTest::addColumn<bool>("everyoneWrites");
+    QTest::addColumn<bool>("linkOfFollower"); // else the writer runs for another user
+    QTest::addColumn<bool>("linkOfFolderOwner"); // else the folder belongs to another user
+    QTest::addColumn<bool>("followed");
+
+    QTest::newRow("shared folder, the user's own link") << true << true << true << false << true;
+    QTest::newRow("shared folder, the folder owner's link")
+        << true << true << false << true << true;
+    QTest::newRow("shared folder, another user's link") << true << true << false << false << false;
+    QTest::newRow("sticky folder only its owner writes") << true << false << false << false << true;
+    QTest::newRow("folder everyone writes, not sticky") << false << true << false << false << true;
+}
+
+// A link planted in a folder like /tmp must not lead the writer into another user's file; a
+// link elsewhere is written through as always.
+void TestSafeFileWriter::linksInSharedFolders()
+{
+    QFETCH(bool, sticky);
+    QFETCH(bool, everyoneWrites);
+    QFETCH(bool, linkOfFollower);
+    QFETCH(bool, linkOfFolderOwner);
+    QFETCH(bool, followed);
+
+    constexpr uint OtherFolderOwner = 65534;
+    constexpr uint OtherUser = 4242;
+    const QString shared = path(u"shared"_qs);
+    QVERIFY(QDir().mkpath(shared));
+    const QString victim = path(u"victim.txt"_qs);
+    QVERIFY(writeFile(victim, earlier));
+    const QString link = shared + u"/out.txt"_qs;
+    QVERIFY(makeLink(u"../victim.txt"_qs, link));
+    // The link is the test's own; the folder is given to another user when the row asks.
+    if (!linkOfFolderOwner) {
+        if (geteuid() != 0)
+            QSKIP("giving the folder to another user needs root");
+        QCOMPARE(chown(QFile::encodeName(shared).constData(), OtherFolderOwner, OtherFolderOwner),
+                 0);
+    }
+    const mode_t mode = 0755 | (sticky ? S_ISVTX : 0) | (everyoneWrites ? 0777 : 0);
+    QCOMPARE(chmod(QFile::encodeName(shared).constData(), mode), 0);
+
+    if (!linkOfFollower)
+        SafeFileWriter::setFollowingUser(OtherUser);
+    const QString refused = SafeFileWriter::refusedLink(link);
+    SafeFileWriter writer(link);
+    const bool saved = writer.open() && writer.write(newContents()) && writer.commit();
+    SafeFileWriter::setFollowingUser(std::nullopt);
+
+    QCOMPARE(fileKind(link), u"link"_qs);
+    QCOMPARE(saved, followed);
+    QCOMPARE(refused.isEmpty(), followed);
+    if (followed) {
+        QCOMPARE(readFile(victim), newContents());
+        return;
+    }
+    QCOMPARE(readFile(victim), earlier);
+    QCOMPARE(writer.reason(), refused);
+    QVERIFY2(refused.contains(u"symbolic link"_qs) && refused.contains(shared),
+             qPrintable(refused));
+    QCOMPARE(QDir(shared).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                    | QDir::NoDotAndDotDot),
+             QStringList {u"out.txt"_qs});
 }
 
 QTEST_GUILESS_MAIN(TestSafeFileWriter)

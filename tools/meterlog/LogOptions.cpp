@@ -1,7 +1,10 @@
 #include "LogOptions.h"
 
 #include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
 #include <optional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -26,6 +29,56 @@ bool fail(QString *error, const QString &message)
     if (error)
         *error = message;
     return false;
+}
+
+// A path with its links and dots resolved; for a name not taken yet, its folder's.
+QString resolvedPath(const QString &path)
+{
+    const QFileInfo info(path);
+    if (const QString canonical = info.canonicalFilePath(); !canonical.isEmpty())
+        return canonical;
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return (folder.isEmpty() ? info.absolutePath() : folder) + u'/' + info.fileName();
+}
+
+// Two names of one file: the same path once resolved, or the same file behind them (a hard
+// link, a link the resolving could not see through).
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat sa
+    {
+    };
+    struct stat sb
+    {
+    };
+    if (::stat(QFile::encodeName(a).constData(), &sa) == 0
+        && ::stat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev
+        && sa.st_ino == sb.st_ino)
+        return true;
+    return resolvedPath(a) == resolvedPath(b);
+}
+
+struct NamedFile
+{
+    QString option;
+    QString path;
+};
+
+// An output written over a file the run reads, or over the other output, would destroy it.
+bool distinctFiles(const QList<NamedFile> &files, QString *error)
+{
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        for (qsizetype j = i + 1; j < files.size(); ++j) {
+            const NamedFile &a = files[i];
+            const NamedFile &b = files[j];
+            if (a.path.isEmpty() || b.path.isEmpty() || !sameFile(a.path, b.path))
+                continue;
+            return fail(error,
+                        a.option + u" and "_qs + b.option + u" name the same file ("_qs + b.path
+                            + u"); writing "_qs + b.option + u" would destroy it"_qs);
+        }
+    }
+    return true;
 }
 
 const QStringList recordOptionNames {
@@ -77,7 +130,7 @@ bool parseConvert(const QCommandLineParser &parser, LogOptions &o, QString *erro
     o.convertOut = positional[2];
     if (o.convertIn.isEmpty() || o.convertOut.isEmpty())
         return fail(error, u"convert wants non-empty file names"_qs);
-    return true;
+    return distinctFiles({{u"convert's IN"_qs, o.convertIn}, {u"OUT"_qs, o.convertOut}}, error);
 }
 
 bool parseSource(const QCommandLineParser &parser, LogOptions &o, QString *error)
@@ -185,7 +238,14 @@ bool parseRecording(const QCommandLineParser &parser, LogOptions &o, QString *er
         return fail(error, u"--out wants a file name"_qs);
     if (parser.isSet(u"capture"_qs) && o.capturePath.isEmpty())
         return fail(error, u"--capture wants a file name"_qs);
-    return true;
+    // Inputs first: the message names the output that would destroy the other file.
+    const bool hidFile = o.source == LogOptions::Source::HidFile;
+    return distinctFiles({{hidFile ? u"--from-hid"_qs : u"--from"_qs, o.fromPath},
+                          {u"--port"_qs, o.portPath},
+                          {u"--hid"_qs, o.hidPath},
+                          {u"--capture"_qs, o.capturePath},
+                          {u"--out"_qs, o.outPath}},
+                         error);
 }
 
 } // namespace
@@ -286,10 +346,11 @@ then. A second signal ends the run at once without writing them.
 
 Exit codes:
   0    done: the rows are written
-  2    usage error
+  2    usage error; also an output naming the file of an input or of the other output
   3    the port, cable or bridge could not be opened
   4    the input could not be read (--from or --from-hid capture, convert's IN)
-  5    the output could not be written (--out, --capture, convert's OUT)
+  5    the output could not be written (--out, --capture, convert's OUT, or standard
+       output with --json, other than a closed pipe)
   128+signal (130, 143, 129)   ended at once by a second signal
 )"_qs;
 }

@@ -8,6 +8,7 @@
 #include "links/bridge/BridgeLibrary.h"
 #include "recording/TableFiles.h"
 #include "support/LocaleTexts.h"
+#include "support/SafeFileWriter.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -66,6 +67,12 @@ int LogSession::start()
     if (!m_signals.install())
         say(u"cannot watch for stop signals ("_qs + QString::fromLocal8Bit(std::strerror(errno))
             + u"): Ctrl-C will end the run without writing the rows"_qs);
+    // Found out now rather than when the run ends.
+    if (const QString refused = SafeFileWriter::refusedLink(m_options.outPath);
+        !refused.isEmpty()) {
+        say(u"cannot write "_qs + m_options.outPath + u": "_qs + refused);
+        return ExitCode::OutputUnwritable;
+    }
     if (!checkOutFolder())
         return ExitCode::OutputUnwritable;
     if (!openSource())
@@ -120,6 +127,12 @@ bool LogSession::openCapture()
 {
     if (m_options.capturePath.isEmpty())
         return true;
+    // The capture is written straight into its file, so the writers' link rule is checked here.
+    if (const QString refused = SafeFileWriter::refusedLink(m_options.capturePath);
+        !refused.isEmpty()) {
+        say(u"cannot write the capture "_qs + m_options.capturePath + u": "_qs + refused);
+        return false;
+    }
     m_capture.setFileName(m_options.capturePath);
     if (!m_capture.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         say(u"cannot write the capture "_qs + m_options.capturePath + u": "_qs
@@ -344,12 +357,23 @@ void LogSession::onFrame(const QString &frame, FrameFeed::Outcome outcome,
 
 void LogSession::writeJson(const QByteArray &line)
 {
+    errno = 0;
     if (std::fwrite(line.constData(), 1, size_t(line.size()), stdout) == size_t(line.size())
         && std::fflush(stdout) == 0)
         return;
-    // Nobody reads the lines any more (a closed pipe): the run has lost its audience.
+    const int error = errno;
     m_stdoutBroken = true;
-    QTimer::singleShot(0, this, [this] { finish(ExitCode::Done); });
+    if (error == EPIPE) {
+        // Nobody reads the lines any more (a closed pipe): the run has lost its audience.
+        QTimer::singleShot(0, this, [this] { finish(ExitCode::Done); });
+        return;
+    }
+    // A full disk or a failing device: the lines are lost, the readings need not be. The run
+    // goes on recording and its end reports the failure.
+    m_jsonFailed = true;
+    say(u"cannot write the --json lines to standard output ("_qs
+        + (error ? QString::fromLocal8Bit(std::strerror(error)) : u"write error"_qs)
+        + u"); recording goes on without them"_qs);
 }
 
 void LogSession::replayNext()
@@ -404,6 +428,8 @@ void LogSession::finish(int exitCode)
         }
         m_capture.close();
     }
+    if (m_jsonFailed && exitCode == ExitCode::Done)
+        exitCode = ExitCode::OutputUnwritable;
     clearStatus();
     exitCode = writeRows(exitCode);
     Q_EMIT finished(exitCode);

@@ -79,6 +79,7 @@ private:
     bool m_statusOnTerminal = false;
     bool m_statusShown = false;
     bool m_stdoutBroken = false;
+    bool m_jsonFailed = false; // standard output failed for another reason than a closed pipe
     bool m_limitNoted = false;
     bool m_finished = false;
     QString m_lastReading;
