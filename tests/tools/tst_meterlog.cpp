@@ -459,6 +459,10 @@ void TestMeterlog::failures_data()
     row("capture of a replay", {u"--from"_qs, u"a"_qs, u"--capture"_qs, u"c"_qs}, 2,
         u"--capture"_qs);
     row("convert without output", {u"convert"_qs, u"a.xml"_qs}, 2, u"convert"_qs);
+    row("recover without output", {u"--recover"_qs, u"%D/x.txt"_qs}, 2, u"--recover"_qs);
+    row("recover while recording",
+        {u"--recover"_qs, u"%D/x.txt"_qs, u"--from"_qs, u"a"_qs, u"o"_qs}, 2,
+        u"--recover takes no other options"_qs);
     row("missing device", {u"--port"_qs, u"%D/ttyNone"_qs}, 3,
         u"cannot open %D/ttyNone: the device does not exist"_qs);
     row("COM 3 named by the environment", {u"--com"_qs, u"3"_qs}, 3,
