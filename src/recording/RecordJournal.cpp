@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -19,8 +20,8 @@
 
 namespace {
 
-// Rows waiting in memory beyond this many characters are written at once (a fast replay).
-constexpr qsizetype PendingLimit = 32 * 1024;
+// Rows waiting in memory beyond this many bytes are written at once (a fast replay).
+constexpr qsizetype PendingLimit = 64 * 1024;
 constexpr int FlushIntervalMs = 500;
 // Checked at every flush, twice a second: the file is synced within five seconds of a write.
 constexpr qint64 SyncAfterMs = 4500;
@@ -85,22 +86,27 @@ bool writeAll(int fd, const char *data, qsizetype size, int *error)
     return true;
 }
 
-// A part of a line: the separators of the text form cannot be inside it.
-void appendPart(QString &line, const QString &text)
+char *putNumber(char *out, const std::optional<qint32> &n)
 {
-    const qsizetype start = line.size();
-    line.append(text);
-    for (qsizetype i = start; i < line.size(); ++i) {
-        const char16_t c = line[i].unicode();
-        if (c == u'\t' || c == u'\r' || c == u'\n')
-            line[i] = u' ';
-    }
+    return n ? std::to_chars(out, out + 11, *n).ptr : out;
 }
 
-void appendNumber(QString &line, const std::optional<qint32> &n)
+// A field in the 8-bit code page, the separators of the text form made blanks (a field cannot
+// hold them). Texts of ASCII alone, what a meter sends, are copied without any conversion.
+char *putText(char *out, const QString &text)
 {
-    if (n)
-        line.append(QString::number(*n));
+    const char16_t *p = reinterpret_cast<const char16_t *>(text.constData());
+    const char16_t *const end = p + text.size();
+    char *const start = out;
+    for (; p < end && *p < 0x80; ++p)
+        *out++ = (*p == u'\t' || *p == u'\r' || *p == u'\n') ? ' ' : char(*p);
+    if (p == end)
+        return out;
+    const QByteArray bytes = text.toLocal8Bit();
+    out = start;
+    for (char c : bytes)
+        *out++ = (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
+    return out;
 }
 
 } // namespace
@@ -109,6 +115,7 @@ RecordJournal::RecordJournal(const QString &program)
     : m_program(program)
     , m_folder(defaultFolder())
 {
+    m_pending.resize(PendingLimit + 4096);
     m_timer.setInterval(FlushIntervalMs);
     m_timer.callOnTimeout([this] { flush(); });
 }
@@ -205,28 +212,42 @@ void RecordJournal::append(const ReadingTable::Row &row)
 {
     if (m_failed || (m_fd < 0 && !open()))
         return;
-    QString &line = m_pending;
-    appendNumber(line, row.no);
-    for (const QString *text :
-         {&row.time, &row.dcAc, &row.value, &row.unit, &row.range, &row.autoText}) {
-        line.append(u'\t');
-        appendPart(line, *text);
+    const QString *texts[]
+        = {&row.time, &row.dcAc, &row.value, &row.unit, &row.range, &row.autoText};
+    // At most three bytes a character, two numbers and the separators.
+    qsizetype most = 2 * 11 + 9;
+    for (const QString *text : texts)
+        most += 3 * text->size();
+    if (m_used + most > m_pending.size()) {
+        writePending();
+        if (m_failed)
+            return;
+        if (most > m_pending.size())
+            m_pending.resize(most);
     }
-    line.append(u'\t');
-    appendNumber(line, row.nval);
-    line.append(u"\r\n");
-    if (m_pending.size() >= PendingLimit)
+    char *out = m_pending.data() + m_used;
+    out = putNumber(out, row.no);
+    for (const QString *text : texts) {
+        *out++ = '\t';
+        out = putText(out, *text);
+    }
+    *out++ = '\t';
+    out = putNumber(out, row.nval);
+    *out++ = '\r';
+    *out++ = '\n';
+    m_used = out - m_pending.data();
+    if (m_used >= PendingLimit)
         writePending();
 }
 
 void RecordJournal::writePending()
 {
-    if (m_pending.isEmpty() || m_fd < 0 || m_failed)
+    if (m_used == 0 || m_fd < 0 || m_failed)
         return;
-    const QByteArray bytes = m_pending.toLocal8Bit();
-    m_pending.resize(0);
     int error = 0;
-    if (!writeAll(m_fd, bytes.constData(), bytes.size(), &error)) {
+    const bool written = writeAll(m_fd, m_pending.constData(), m_used, &error);
+    m_used = 0;
+    if (!written) {
         fail(m_path + u": "_qs + systemError(error));
         return;
     }
@@ -256,7 +277,7 @@ void RecordJournal::sync()
 void RecordJournal::fail(const QString &reason)
 {
     // The file stays open and locked: what it holds up to the failure is still this run's.
-    m_pending.clear();
+    m_used = 0;
     m_timer.stop();
     if (m_failed)
         return;
@@ -276,7 +297,7 @@ void RecordJournal::close()
 
 void RecordJournal::discard()
 {
-    m_pending.clear();
+    m_used = 0;
     // Unlinked while still locked: no one else can take the rows for a leftover meanwhile.
     if (m_fd >= 0 && m_target.isEmpty())
         ::unlink(QFile::encodeName(m_path).constData());

@@ -2,6 +2,7 @@
 
 #include "recording/ReadingTable.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QTimer>
@@ -103,7 +104,9 @@ private:
     QString m_folder;
     QString m_target;
     QString m_path;
-    QString m_pending;
+    QByteArray m_pending; // rows not written yet: the first m_used bytes
+    qsizetype m_used = 0;
+
     int m_fd = -1;
     bool m_failed = false;
     bool m_unsynced = false;
