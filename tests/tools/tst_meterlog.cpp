@@ -41,6 +41,7 @@ private Q_SLOTS:
     void recoverWritesAJournal_data();
     void recoverWritesAJournal();
     void replayThatEndsRemovesItsJournal();
+    void journalThatCannotBeWrittenSaysSoOnce();
     void hidReportsReplayAsTheSerialBytesDo();
     void hidReplayNamesABadLine();
 };
@@ -637,6 +638,25 @@ void TestMeterlog::replayThatEndsRemovesItsJournal()
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(QDir(dir.filePath(u"state/meterlink"_qs)).entryList(QDir::Files), QStringList());
     }
+}
+
+void TestMeterlog::journalThatCannotBeWrittenSaysSoOnce()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(u"x.bin"_qs), streamOf(u"dcv"_qs, 300, 0, 1)));
+    QVERIFY(writeFile(dir.filePath(u"file"_qs), "not a folder"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"XDG_STATE_HOME"_qs, dir.filePath(u"file/state"_qs));
+    const QString out = dir.filePath(u"r.xml"_qs);
+    const MeterlogResult run
+        = runMeterlog({u"--from"_qs, dir.filePath(u"x.bin"_qs), u"--out"_qs, out}, env);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err.count("cannot keep the rows in the journal"), 1);
+    QVERIFY2(run.err.contains(QFile::encodeName(dir.filePath(u"file"_qs))), run.err.constData());
+    // Recording went on: every row is written.
+    const std::optional<ReadingTable> written = loadTable(out);
+    QVERIFY(written);
+    QCOMPARE(written->rowCount(), 300);
 }
 
 void TestMeterlog::hidReportsReplayAsTheSerialBytesDo()
