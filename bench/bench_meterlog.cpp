@@ -6,8 +6,10 @@
 #include "MeterScript.h"
 #include "ReplayFile.h"
 #include "recording/HeadlessSequence.h"
+#include "recording/RecordJournal.h"
 #include "recording/TableFiles.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -91,6 +93,42 @@ void BM_ReplayThroughSequence(benchmark::State &state)
     report(state, rows);
 }
 BENCHMARK(BM_ReplayThroughSequence)
+    ->Arg(10000)
+    ->Arg(Limitless)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The same with every row also kept in the journal of unsaved rows, as meterlog keeps it: the
+// cost of the journal per recorded row is the difference between the two.
+void BM_ReplayThroughSequenceJournalled(benchmark::State &state)
+{
+    capture();
+    // The journal's flush timer wants an application object.
+    static int argc = 1;
+    static char name[] = "bench_meterlog";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    qint64 rows = 0;
+    for (auto _ : state) {
+        HeadlessSequence sequence(u"."_qs, u":"_qs);
+        sequence.counters().RecordLimit = qint32(state.range(0));
+        RecordJournal journal(u"bench"_qs);
+        journal.setFolder(capture().dir.filePath(u"state"_qs));
+        sequence.recorder().setJournal(&journal);
+        FrameFeed feed(sequence);
+        if (!replay(state, sequence, feed))
+            return;
+        journal.flush();
+        if (journal.failed()) {
+            state.SkipWithError("the journal could not be written");
+            return;
+        }
+        rows = sequence.table().rowCount();
+        journal.discard();
+    }
+    report(state, rows);
+}
+BENCHMARK(BM_ReplayThroughSequenceJournalled)
     ->Arg(10000)
     ->Arg(Limitless)
     ->Unit(benchmark::kMillisecond)

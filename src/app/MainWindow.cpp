@@ -29,6 +29,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 static void initResources()
 {
@@ -76,6 +77,9 @@ MainWindow::MainWindow(Services services, const ModelSwitches &switches, QWidget
     // Fixed size: the client area plus the menu bar, no resizing, no maximize box.
     setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     centreOnScreen();
+
+    // Once the window is up: rows a crashed run left unsaved.
+    QTimer::singleShot(0, this, [this] { m_recorder->offerJournalRestore(); });
 }
 
 MainWindow::~MainWindow() = default;

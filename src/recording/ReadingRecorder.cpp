@@ -9,6 +9,8 @@
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -60,12 +62,113 @@ ReadingRecorder::ReadingRecorder(const Controls &controls, RecordState &state, P
     m_rules.onLimitReached = [this] {
         sayLimitReached();
     };
+    m_rules.setJournal(&m_journal);
+    m_journal.onFailed = [this](const QString &reason) {
+        showJournalNotice(reason);
+    };
 }
 
 QString ReadingRecorder::limitReachedText(qint32 limit)
 {
     return u"The record limit of %1 rows is reached; choose a larger limit in the Record menu "
            "or press New to start a new table."_qs.arg(limit);
+}
+
+ReadingRecorder::~ReadingRecorder()
+{
+    m_journal.discard();
+}
+
+void ReadingRecorder::markSaved()
+{
+    m_unsaved = false;
+    m_journal.discard();
+}
+
+void ReadingRecorder::showJournalNotice(const QString &reason)
+{
+    // A box the reading path never waits on: recording goes on behind it.
+    QTimer::singleShot(0, this, [this, reason] {
+        auto *notice = new QMessageBox(
+            QMessageBox::Warning, u"MeterLink"_qs,
+            u"Recording goes on, but the rows are no longer kept safe against a crash until the "
+            "table is saved. The journal could not be written ("_qs
+                + reason + u")."_qs,
+            QMessageBox::Ok, m_controls.dialogParent);
+        notice->setObjectName(u"JournalNotice"_qs);
+        notice->setWindowModality(Qt::NonModal);
+        notice->setAttribute(Qt::WA_DeleteOnClose);
+        notice->show();
+    });
+}
+
+void ReadingRecorder::offerJournalRestore()
+{
+    std::vector<RecordJournal::Leftover> leftovers
+        = RecordJournal::findLeftovers(m_journal.folder());
+    if (leftovers.empty())
+        return;
+    qsizetype rows = 0;
+    for (const RecordJournal::Leftover &l : leftovers)
+        rows += l.rows();
+    const QLocale locale;
+    const QString when = locale.toString(leftovers.back().lastModified(), QLocale::ShortFormat);
+    const QString runs = leftovers.size() == 1
+        ? QString(u"A recording that ended without being saved (last row at "_qs + when + u')')
+        : QString::number(leftovers.size())
+            + u" recordings that ended without being saved (the last at "_qs + when + u")"_qs;
+    const QString question = runs + u" left "_qs + QString::number(rows)
+        + (rows == 1 ? u" row"_qs : u" rows"_qs)
+        + u".\nRestore them into the table? No deletes them."_qs;
+    if (!m_prompts.question(m_controls.dialogParent, question)) {
+        for (RecordJournal::Leftover &l : leftovers)
+            l.remove();
+        return;
+    }
+    restoreLeftovers(leftovers);
+}
+
+void ReadingRecorder::restoreLeftovers(std::vector<RecordJournal::Leftover> &leftovers)
+{
+    RecordCounters &counters = m_state.counters;
+    QStringList unreadable;
+    for (RecordJournal::Leftover &leftover : leftovers) {
+        ReadingTable rows;
+        QString error;
+        const bool whole = RecordJournal::read(rows, leftover.path(), &error);
+        bool stored = true;
+        for (qsizetype i = 0; i < rows.rowCount() && stored; ++i) {
+            const ReadingTable::Row row = rows.row(i);
+            // As if recorded now: counted, journalled again, and numbered on from the last.
+            stored = m_rules.appendOutsideRules(row);
+            if (!stored)
+                break;
+            ++counters.RecordedCount;
+            if (row.no && *row.no >= counters.RecordNo)
+                counters.RecordNo = *row.no + 1;
+        }
+        if (rows.rowCount() > 0)
+            m_unsaved = true;
+        if (!stored)
+            break; // memory ran short; the rest stays on disk for a later run
+        if (whole) {
+            // The rows are in this run's own journal before the old one goes.
+            m_journal.sync();
+            leftover.remove();
+        } else {
+            // Not offered again with the same rows; kept for whoever wants to look.
+            m_journal.sync();
+            leftover.setAside();
+            unreadable.append(error + u" (kept as "_qs + leftover.path() + u')');
+        }
+    }
+    m_model.rowsAppended();
+    if (m_table.rowCount() > 0)
+        followNewestRow();
+    if (!unreadable.isEmpty())
+        m_prompts.information(m_controls.dialogParent,
+                              u"The rows before a damaged line were restored:\n"_qs
+                                  + unreadable.join(u'\n'));
 }
 
 void ReadingRecorder::setRecordLimit(QAction *item, qint32 limit)
@@ -176,6 +279,7 @@ void ReadingRecorder::RecordNewClick()
     m_state.counters.RecordNo = 1;
     m_state.counters.RecordedCount = 0;
     m_unsaved = false;
+    m_journal.discard();
     m_rules.clearMemoryFull();
     // The page indicator follows the chart back to its first page.
     m_controls.Bt10->setText(QString::number(m_chart.ClearChart()));
@@ -186,6 +290,7 @@ void ReadingRecorder::createTable()
     m_table.clear();
     m_model.tableReset();
     m_unsaved = false;
+    m_journal.discard();
 }
 
 void ReadingRecorder::closeTable()

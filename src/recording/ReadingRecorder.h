@@ -2,6 +2,7 @@
 
 #include "recording/ReadingTable.h"
 #include "recording/ReadingTableModel.h"
+#include "recording/RecordJournal.h"
 #include "recording/RecordState.h"
 #include "recording/TableRecorder.h"
 #include "support/ConversionError.h"
@@ -43,6 +44,8 @@ public:
 
     ReadingRecorder(const Controls &controls, RecordState &state, Prompts &prompts, Clock &clock,
                     ChartControl &chart);
+    // The window closes in order (the user confirmed, or nothing was unsaved): the journal goes.
+    ~ReadingRecorder() override;
 
     void N10001Click();
     void N50001Click();
@@ -68,7 +71,15 @@ public:
 
     // Rows recorded since the table was last saved, loaded or emptied by New.
     bool hasUnsavedRows() const { return m_unsaved; }
-    void markSaved() { m_unsaved = false; }
+    // The rows are in a file now: the journal of unsaved rows goes.
+    void markSaved();
+
+    // Unsaved rows kept on disk while they are recorded.
+    RecordJournal &journal() { return m_journal; }
+    // Journals left by runs that ended without saving: one question, then their rows are added
+    // to the table as unsaved rows (Yes) or the journals are deleted (No). Asks nothing when
+    // there are none.
+    void offerJournalRestore();
 
     // The note shown, once per reach, when the table is at its record limit.
     static QString limitReachedText(qint32 limit);
@@ -80,6 +91,8 @@ private:
     void followNewestRow();
     void stopOnFullMemory();
     void sayLimitReached();
+    void showJournalNotice(const QString &reason);
+    void restoreLeftovers(std::vector<RecordJournal::Leftover> &leftovers);
 
     Controls m_controls;
     RecordState &m_state;
@@ -90,4 +103,5 @@ private:
     ReadingTableModel m_model {m_table};
     TableRecorder m_rules {m_table, m_state.counters, m_state.SampleCountdown};
     bool m_unsaved = false;
+    RecordJournal m_journal {u"meterlink"_qs};
 };

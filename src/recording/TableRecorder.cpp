@@ -1,5 +1,7 @@
 #include "recording/TableRecorder.h"
 
+#include "recording/RecordJournal.h"
+
 #include <QTimer>
 
 TableRecorder::TableRecorder(ReadingTable &table, RecordCounters &counters, qint32 &countdown)
@@ -43,6 +45,8 @@ void TableRecorder::append(const ReadingTable::Row &row)
         runShort();
         return;
     }
+    if (m_journal)
+        m_journal->append(*outcome.row);
     m_recorded = true;
     m_recordedNo = row.no.value_or(0);
     // A row just taken starts a whole new interval: restarting the tick keeps the spacing of
@@ -68,8 +72,11 @@ void TableRecorder::noteLimit()
 
 bool TableRecorder::appendOutsideRules(const ReadingTable::Row &row)
 {
-    if (m_table.append(row))
+    if (m_table.append(row)) {
+        if (m_journal)
+            m_journal->append(row);
         return true;
+    }
     --m_counters.RecordNo;
     runShort();
     return false;

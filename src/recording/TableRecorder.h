@@ -9,6 +9,7 @@
 #include <optional>
 
 class QTimer;
+class RecordJournal;
 struct Reading;
 
 // The record rules around the table, for the window and the headless recorder alike: the record
@@ -37,6 +38,10 @@ public:
             m_switches = m_switchesSource();
         return m_switches;
     }
+
+    // Where every row taken is also kept until it is saved (none: rows live in the table alone).
+    void setJournal(RecordJournal *journal) { m_journal = journal; }
+    RecordJournal *journal() const { return m_journal; }
 
     // The sampling tick, restarted whenever a row is taken (it need not run).
     void setTick(QTimer *tick) { m_tick = tick; }
@@ -80,6 +85,7 @@ private:
     RecordSwitches m_switches;
     SwitchesSource m_switchesSource;
     QTimer *m_tick = nullptr;
+    RecordJournal *m_journal = nullptr;
     bool m_memoryFull = false;
     bool m_limitReached = false;
     bool m_recorded = false;

@@ -15,6 +15,8 @@
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class TestMeterlog : public QObject
 {
@@ -34,6 +36,12 @@ private Q_SLOTS:
     void failures_data();
     void failures();
     void helpNamesTheExitCodes();
+    void outThatCannotBeReplacedFailsAtStart_data();
+    void outThatCannotBeReplacedFailsAtStart();
+    void recoverWritesAJournal_data();
+    void recoverWritesAJournal();
+    void replayThatEndsRemovesItsJournal();
+    void journalThatCannotBeWrittenSaysSoOnce();
     void hidReportsReplayAsTheSerialBytesDo();
     void hidReplayNamesABadLine();
 };
@@ -452,6 +460,10 @@ void TestMeterlog::failures_data()
     row("capture of a replay", {u"--from"_qs, u"a"_qs, u"--capture"_qs, u"c"_qs}, 2,
         u"--capture"_qs);
     row("convert without output", {u"convert"_qs, u"a.xml"_qs}, 2, u"convert"_qs);
+    row("recover without output", {u"--recover"_qs, u"%D/x.txt"_qs}, 2, u"--recover"_qs);
+    row("recover while recording",
+        {u"--recover"_qs, u"%D/x.txt"_qs, u"--from"_qs, u"a"_qs, u"o"_qs}, 2,
+        u"--recover takes no other options"_qs);
     row("missing device", {u"--port"_qs, u"%D/ttyNone"_qs}, 3,
         u"cannot open %D/ttyNone: the device does not exist"_qs);
     row("COM 3 named by the environment", {u"--com"_qs, u"3"_qs}, 3,
@@ -510,8 +522,141 @@ void TestMeterlog::helpNamesTheExitCodes()
     const MeterlogResult run = runMeterlog({u"--help"_qs});
     QCOMPARE(run.exitCode, 0);
     for (const char *text : {"--com N", "--port PATH", "--from FILE", "convert IN OUT",
+                             "--recover JOURNAL OUT", "~/.local/state/meterlink",
                              "\n  2    usage error", "\n  3    ", "\n  4    ", "\n  5    "})
         QVERIFY2(run.out.contains(text), text);
+}
+
+void TestMeterlog::outThatCannotBeReplacedFailsAtStart_data()
+{
+    QTest::addColumn<QString>("out"); // in the test's folder
+    QTest::addColumn<QString>("linkTo"); // out is a symbolic link to this, when given
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("read-only file") << u"ro.xml"_qs << QString() << u"not writable"_qs;
+    QTest::newRow("link into a folder below a file")
+        << u"link.xml"_qs << u"%D/x.bin/sub/rows.xml"_qs << u"cannot write %D/link.xml"_qs;
+}
+
+void TestMeterlog::outThatCannotBeReplacedFailsAtStart()
+{
+    QFETCH(QString, out);
+    QFETCH(QString, linkTo);
+    QFETCH(QString, reason);
+
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    // The folder takes anyone's files: only the file itself may refuse.
+    QVERIFY(QFile::setPermissions(d, QFileDevice::Permissions(0x7777)));
+    QVERIFY(writeFile(dir.filePath(u"x.bin"_qs), meterReadings({"00012340010"})));
+    const QString outPath = dir.filePath(out);
+    if (linkTo.isEmpty()) {
+        QVERIFY(writeFile(outPath, "earlier rows"));
+        QVERIFY(QFile::setPermissions(
+            outPath, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    } else {
+        QVERIFY(QFile::link(linkTo.replace(u"%D"_qs, d), outPath));
+    }
+
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"XDG_STATE_HOME"_qs, dir.filePath(u"state"_qs));
+    p.setProcessEnvironment(env);
+    // Root writes a read-only file all the same: the run is an ordinary user's.
+    p.setChildProcessModifier([] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(99);
+    });
+    p.start(meterlogPath(), {u"--from"_qs, dir.filePath(u"x.bin"_qs), u"--out"_qs, outPath});
+    QVERIFY(p.waitForFinished(60'000));
+    QCOMPARE(p.exitCode(), 5);
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    QVERIFY2(err.contains(reason.replace(u"%D"_qs, d)), qPrintable(err));
+    // Refused before any row: no summary of a run.
+    QVERIFY2(!err.contains(u"rows recorded"_qs), qPrintable(err));
+    if (linkTo.isEmpty())
+        QCOMPARE(readFile(outPath), QByteArray("earlier rows"));
+}
+
+void TestMeterlog::recoverWritesAJournal_data()
+{
+    QTest::addColumn<QByteArray>("journal");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("rows"); // in OUT afterwards, -1: no OUT
+
+    const QByteArray header = "No\tTime\tDC/AC\tValue\tUnit\tRange\tAUTO\tNval\r\n";
+    const QByteArray two = "1\t09:05:04\tDCV\t1.234\tV\t4 V\tAuto\t1234\r\n"
+                           "2\t09:05:05\tDCV\t  0@  \tV\t4 V\tAuto\t0\r\n";
+    QTest::newRow("to XML") << header + two << u"rows.xml"_qs << 0 << 2;
+    QTest::newRow("to text") << header + two << u"rows.txt"_qs << 0 << 2;
+    QTest::newRow("last line cut short") << header + two + "3\t09:0" << u"rows.xml"_qs << 0 << 2;
+    QTest::newRow("damaged line") << header + two + "x\ty\r\n" << u"rows.xml"_qs << 4 << 2;
+    QTest::newRow("no journal") << QByteArray() << u"rows.xml"_qs << 4 << -1;
+    QTest::newRow("output below a file") << header + two << u"j.journal/rows.xml"_qs << 5 << -1;
+}
+
+void TestMeterlog::recoverWritesAJournal()
+{
+    QFETCH(QByteArray, journal);
+    QFETCH(QString, out);
+    QFETCH(int, exitCode);
+    QFETCH(int, rows);
+
+    QTemporaryDir dir;
+    const QString journalPath = dir.filePath(u"j.journal"_qs);
+    if (!journal.isEmpty())
+        QVERIFY(writeFile(journalPath, journal));
+    const MeterlogResult run = runMeterlog({u"--recover"_qs, journalPath, dir.filePath(out)});
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, exitCode);
+    if (exitCode != 0)
+        QVERIFY(!run.err.isEmpty());
+    if (rows < 0) {
+        QVERIFY(!QFile::exists(dir.filePath(out)));
+        return;
+    }
+    const std::optional<ReadingTable> written = loadTable(dir.filePath(out));
+    QVERIFY(written);
+    QCOMPARE(written->rowCount(), rows);
+    QCOMPARE(written->row(1).no, std::optional<qint32>(2));
+    QCOMPARE(written->row(0).value, u"1.234"_qs);
+    QCOMPARE(written->row(0).time, u"09:05:04"_qs);
+    QVERIFY(QFile::exists(journalPath)); // the journal stays for the user to remove
+}
+
+void TestMeterlog::replayThatEndsRemovesItsJournal()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(u"x.bin"_qs), streamOf(u"dcv"_qs, 200, 0, 1)));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"XDG_STATE_HOME"_qs, dir.filePath(u"state"_qs));
+    for (const QStringList &out :
+         {QStringList {}, QStringList {u"--out"_qs, dir.filePath(u"r.xml"_qs)}}) {
+        const MeterlogResult run
+            = runMeterlog(QStringList {u"--from"_qs, dir.filePath(u"x.bin"_qs)} + out, env);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(QDir(dir.filePath(u"state/meterlink"_qs)).entryList(QDir::Files), QStringList());
+    }
+}
+
+void TestMeterlog::journalThatCannotBeWrittenSaysSoOnce()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(u"x.bin"_qs), streamOf(u"dcv"_qs, 300, 0, 1)));
+    QVERIFY(writeFile(dir.filePath(u"file"_qs), "not a folder"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"XDG_STATE_HOME"_qs, dir.filePath(u"file/state"_qs));
+    const QString out = dir.filePath(u"r.xml"_qs);
+    const MeterlogResult run
+        = runMeterlog({u"--from"_qs, dir.filePath(u"x.bin"_qs), u"--out"_qs, out}, env);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err.count("cannot keep the rows in the journal"), 1);
+    QVERIFY2(run.err.contains(QFile::encodeName(dir.filePath(u"file"_qs))), run.err.constData());
+    // Recording went on: every row is written.
+    const std::optional<ReadingTable> written = loadTable(out);
+    QVERIFY(written);
+    QCOMPARE(written->rowCount(), 300);
 }
 
 void TestMeterlog::hidReportsReplayAsTheSerialBytesDo()

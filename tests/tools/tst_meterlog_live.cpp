@@ -6,6 +6,8 @@
 #include "Pty.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
@@ -25,6 +27,7 @@ private Q_SLOTS:
     void deviceThatDoesNotComeBackEndsTheRun();
     void portInUse();
     void finalSaveThatFails();
+    void killedRunIsRecovered();
     void durationEndsTheRun();
     void statusLineOnATerminal();
 };
@@ -235,7 +238,10 @@ void TestMeterlogLive::finalSaveThatFails()
     const QString folder = dir.filePath(u"session"_qs);
     QVERIFY(QDir().mkpath(folder));
     const QString out = folder + u"/rows.xml"_qs;
-    LiveMeterlog meterlog({u"--port"_qs, pty.slavePath(), u"--json"_qs, u"--out"_qs, out});
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_STATE_HOME"_qs, dir.filePath(u"state"_qs));
+    LiveMeterlog meterlog({u"--port"_qs, pty.slavePath(), u"--json"_qs, u"--out"_qs, out},
+                          environment);
     QVERIFY(meterlog.started());
     QVERIFY(sendUntilRecorded(pty, meterlog, 1, [] { return meterReading("00012340010"); }));
     // The folder goes away during the run (a removed stick, a cleaned-up directory).
@@ -245,6 +251,74 @@ void TestMeterlogLive::finalSaveThatFails()
     QCOMPARE(meterlog.exitCode(), 5);
     QVERIFY2(meterlog.err().contains("could not write the"), meterlog.err().constData());
     QVERIFY(meterlog.err().contains(out.toLocal8Bit()));
+
+    // Nothing is lost: the rows went to a file beside the journal, named on standard error.
+    const QRegularExpression instead(u"the rows are written to (.*) instead"_qs);
+    const QRegularExpressionMatch match = instead.match(QString::fromLocal8Bit(meterlog.err()));
+    QVERIFY2(match.hasMatch(), meterlog.err().constData());
+    const QString fallback = match.captured(1);
+    QCOMPARE(QFileInfo(fallback).path(), dir.filePath(u"state/meterlink"_qs));
+    QVERIFY(fallback.endsWith(u"-rows.xml"_qs));
+    const std::optional<ReadingTable> written = loadTable(fallback);
+    QVERIFY(written);
+    const QList<QJsonObject> recorded = meterlog.recorded();
+    QCOMPARE(written->rowCount(), recorded.size());
+    QCOMPARE(written->row(0).value, recorded[0].value(u"value"_qs).toString());
+    // The journal's rows are in that file: the journal itself is gone.
+    QCOMPARE(QDir(dir.filePath(u"state/meterlink"_qs)).entryList({u"*.journal"_qs}), QStringList());
+}
+
+void TestMeterlogLive::killedRunIsRecovered()
+{
+    Pty pty;
+    QTemporaryDir dir;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_STATE_HOME"_qs, dir.filePath(u"state"_qs));
+    const QString out = dir.filePath(u"never.xml"_qs);
+    LiveMeterlog meterlog({u"--port"_qs, pty.slavePath(), u"--json"_qs, u"--out"_qs, out},
+                          environment);
+    QVERIFY(meterlog.started());
+    MeterScript script = *MeterScript::fromName(u"walk"_qs, 5);
+    QVERIFY(sendUntilRecorded(pty, meterlog, 5, [&] { return script.next().wireBytes(); }));
+
+    // The meter goes on for more than five seconds after the rows counted here.
+    const qsizetype olderThanFiveSeconds = meterlog.recorded().size();
+    QElapsedTimer since;
+    since.start();
+    while (since.elapsed() < 5500) {
+        QVERIFY(pty.write(script.next().wireBytes()));
+        QTest::qWait(20);
+    }
+    const QList<QJsonObject> sent = meterlog.recorded();
+    QCOMPARE(::kill(meterlog.process().processId(), SIGKILL), 0);
+    QVERIFY(meterlog.process().waitForFinished(10'000));
+    QVERIFY(!QFile::exists(out));
+
+    const QStringList journals
+        = QDir(dir.filePath(u"state/meterlink"_qs)).entryList({u"*.journal"_qs});
+    QCOMPARE(journals.size(), 1);
+    const QString recovered = dir.filePath(u"recovered.xml"_qs);
+    const MeterlogResult run = runMeterlog(
+        {u"--recover"_qs, dir.filePath(u"state/meterlink/"_qs + journals[0]), recovered});
+    QCOMPARE(run.exitCode, 0);
+    const std::optional<ReadingTable> table = loadTable(recovered);
+    QVERIFY(table);
+    qInfo("%lld rows older than 5 s, %lld reported before the kill, %lld recovered",
+          qint64(olderThanFiveSeconds), qint64(sent.size()), qint64(table->rowCount()));
+    QVERIFY(table->rowCount() >= olderThanFiveSeconds);
+    QVERIFY(table->rowCount() <= sent.size() + 1);
+    for (qsizetype i = 0; i < std::min(table->rowCount(), sent.size()); ++i) {
+        const ReadingTable::Row row = table->row(i);
+        const QJsonObject &o = sent[i];
+        QCOMPARE(row.no, std::optional<qint32>(o.value(u"row"_qs).toInt()));
+        QCOMPARE(row.time, o.value(u"time"_qs).toString());
+        QCOMPARE(row.dcAc, o.value(u"function"_qs).toString());
+        QCOMPARE(row.value, o.value(u"value"_qs).toString());
+        QCOMPARE(row.unit, o.value(u"unit"_qs).toString());
+        QCOMPARE(row.range, o.value(u"range"_qs).toString());
+        QCOMPARE(row.autoText, o.value(u"auto"_qs).toString());
+        QCOMPARE(row.nval, std::optional<qint32>(o.value(u"numeric"_qs).toInt()));
+    }
 }
 
 void TestMeterlogLive::durationEndsTheRun()

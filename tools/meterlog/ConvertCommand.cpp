@@ -2,6 +2,7 @@
 
 #include "ExitCodes.h"
 #include "recording/ReadingTable.h"
+#include "recording/RecordJournal.h"
 #include "recording/TableFiles.h"
 #include "recording/TableReport.h"
 #include "support/SafeFileWriter.h"
@@ -52,5 +53,23 @@ int convertTableFile(const QString &in, const QString &out)
     if (!file.commit())
         return complain(ExitCode::OutputUnwritable,
                         u"cannot write "_qs + out + u": "_qs + file.reason());
+    return ExitCode::Done;
+}
+
+int recoverJournal(const QString &journal, const QString &out)
+{
+    ReadingTable table;
+    QString readError;
+    const bool whole = RecordJournal::read(table, journal, &readError);
+    if (!whole && table.rowCount() == 0)
+        return complain(ExitCode::InputUnreadable, u"cannot recover "_qs + readError);
+    QString error;
+    if (!TableFiles::save(table, out, &error))
+        return complain(ExitCode::OutputUnwritable, cannotWrite(out, error));
+    if (!whole)
+        return complain(ExitCode::InputUnreadable,
+                        u"the "_qs + QString::number(table.rowCount())
+                            + u" rows before a damaged line are written to "_qs + out + u"; "_qs
+                            + readError);
     return ExitCode::Done;
 }

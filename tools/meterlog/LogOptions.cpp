@@ -111,6 +111,7 @@ void defineOptions(QCommandLineParser &parser)
         {u"json"_qs, QString()},
         {u"duration"_qs, QString(), seconds},
         {u"reconnect"_qs, QString(), seconds},
+        {u"recover"_qs, QString(), file},
     });
     parser.addPositionalArgument(u"command"_qs, QString());
 }
@@ -118,7 +119,7 @@ void defineOptions(QCommandLineParser &parser)
 bool parseConvert(const QCommandLineParser &parser, LogOptions &o, QString *error)
 {
     const QStringList positional = parser.positionalArguments();
-    for (const QString &name : recordOptionNames) {
+    for (const QString &name : recordOptionNames + QStringList {u"recover"_qs}) {
         if (parser.isSet(name))
             return fail(error, u"convert takes no options (--"_qs + name + u" given)"_qs);
     }
@@ -131,6 +132,25 @@ bool parseConvert(const QCommandLineParser &parser, LogOptions &o, QString *erro
     if (o.convertIn.isEmpty() || o.convertOut.isEmpty())
         return fail(error, u"convert wants non-empty file names"_qs);
     return distinctFiles({{u"convert's IN"_qs, o.convertIn}, {u"OUT"_qs, o.convertOut}}, error);
+}
+
+bool parseRecover(const QCommandLineParser &parser, LogOptions &o, QString *error)
+{
+    for (const QString &name : recordOptionNames) {
+        if (parser.isSet(name))
+            return fail(error, u"--recover takes no other options (--"_qs + name + u" given)"_qs);
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (parser.values(u"recover"_qs).size() != 1 || positional.size() != 1)
+        return fail(error,
+                    u"--recover wants a journal and an output file: meterlog --recover JOURNAL "
+                    "OUT"_qs);
+    o.command = LogOptions::Command::Recover;
+    o.convertIn = parser.value(u"recover"_qs);
+    o.convertOut = positional.front();
+    if (o.convertIn.isEmpty() || o.convertOut.isEmpty())
+        return fail(error, u"--recover wants non-empty file names"_qs);
+    return true;
 }
 
 bool parseSource(const QCommandLineParser &parser, LogOptions &o, QString *error)
@@ -271,6 +291,8 @@ bool parse(const QStringList &arguments, LogOptions &options, QString *error)
         options.command = LogOptions::Command::Help;
         return true;
     }
+    if (parser.isSet(u"recover"_qs))
+        return parseRecover(parser, options, error);
     const QStringList positional = parser.positionalArguments();
     if (!positional.isEmpty()) {
         if (positional.front() != u"convert")
@@ -298,6 +320,7 @@ QString helpText()
     return uR"(Usage: meterlog (--com N | --port PATH | --hid [PATH] | --bridge | --from FILE |
                  --from-hid FILE) [options]
        meterlog convert IN OUT
+       meterlog --recover JOURNAL OUT
 
 Records the multimeter's readings without a window. Frames are assembled, decoded and
 recorded exactly as MeterLink's window does it, and the rows are written in its file formats.
@@ -340,6 +363,15 @@ Conversion:
                    write OUT: ".pdf" (any case) the printed report, ".xml" the XML packet,
                    anything else the text form.
 
+Recovery:
+  meterlog --recover JOURNAL OUT
+                   While rows are recorded and not yet written, meterlog and the window keep
+                   them in a journal in $XDG_STATE_HOME/meterlink (~/.local/state/meterlink),
+                   so a crash, kill or power cut loses at most the last few seconds. This
+                   writes a journal's rows to OUT (".xml" the XML packet, anything else the
+                   text form). A run that ends as it should removes its journal; when --out
+                   cannot be written at the end, the rows go to a file beside the journal.
+
 The run ends at the end of a --from capture, after --duration, when the device goes away
 and does not come back, or on SIGINT (Ctrl-C), SIGTERM or SIGHUP; the rows are written
 then. A second signal ends the run at once without writing them.
@@ -348,9 +380,10 @@ Exit codes:
   0    done: the rows are written
   2    usage error; also an output naming the file of an input or of the other output
   3    the port, cable or bridge could not be opened
-  4    the input could not be read (--from or --from-hid capture, convert's IN)
-  5    the output could not be written (--out, --capture, convert's OUT, or standard
-       output with --json, other than a closed pipe)
+  4    the input could not be read (--from or --from-hid capture, convert's IN, the
+       journal of --recover)
+  5    the output could not be written (--out, --capture, convert's OUT, --recover's OUT,
+       or standard output with --json, other than a closed pipe)
   128+signal (130, 143, 129)   ended at once by a second signal
 )"_qs;
 }

@@ -7,7 +7,7 @@
 // What a meterlog command line asks for.
 struct LogOptions
 {
-    enum class Command { Record, Convert, Help };
+    enum class Command { Record, Convert, Recover, Help };
     enum class Source { Com, Port, File, HidFile, Hid, Bridge };
 
     Command command = Command::Record;
@@ -32,7 +32,7 @@ struct LogOptions
     int durationSeconds = 0; // 0: no time limit
     int reconnectSeconds = 30; // how long a vanished device may take to come back
 
-    // convert IN OUT
+    // convert IN OUT, and --recover JOURNAL OUT
     QString convertIn;
     QString convertOut;
 };

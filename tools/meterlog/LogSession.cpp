@@ -13,7 +13,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,12 +28,6 @@ void writeStderr(const QString &text)
     std::fflush(stderr);
 }
 
-QString folderOf(const QString &path)
-{
-    const QString folder = QFileInfo(path).path();
-    return folder.isEmpty() ? u"."_qs : folder;
-}
-
 } // namespace
 
 LogSession::LogSession(const LogOptions &options)
@@ -44,6 +37,11 @@ LogSession::LogSession(const LogOptions &options)
     TableRecorder &recorder = m_sequence.recorder();
     recorder.setSwitches({options.samplingInterval, options.repeat, options.intervalText});
     m_sequence.counters().RecordLimit = options.limit;
+    recorder.setJournal(&m_journal);
+    m_journal.onFailed = [this](const QString &reason) {
+        say(u"cannot keep the rows in the journal any more ("_qs + reason
+            + u"); recording goes on, the rows are written at the end"_qs);
+    };
 
     // The window's Trecord: one tick a second while Sampling Interval is on.
     m_tick.setInterval(1000);
@@ -108,18 +106,30 @@ bool LogSession::checkOutFolder()
 {
     if (m_options.outPath.isEmpty())
         return true;
-    // Found out now rather than after hours of recording: a file can be made in the folder.
+    // Found out now rather than after hours of recording: the file can be written or replaced.
     const QString &out = m_options.outPath;
-    if (QFileInfo(out).isDir()) {
+    const QFileInfo info(out);
+    if (info.isDir()) {
         say(u"cannot write "_qs + out + u": it is a folder"_qs);
         return false;
     }
-    QTemporaryFile probe(QDir(folderOf(out)).filePath(u".meterlog-probe-XXXXXX"_qs));
+    if (info.exists() && !info.isFile()) {
+        // A FIFO or a device is written in place; opening it now could wait for a reader.
+        if (::access(QFile::encodeName(out).constData(), W_OK) != 0) {
+            say(u"cannot write "_qs + out + u": "_qs
+                + QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        return true;
+    }
+    // The save's own first step, then given up: a temporary file where the save puts it (beside
+    // the file a link names), and an existing file that may be replaced.
+    SafeFileWriter probe(out);
     if (!probe.open()) {
-        say(u"cannot write "_qs + out + u": the folder "_qs + folderOf(out)
-            + u" does not take new files ("_qs + probe.errorString() + u')');
+        say(u"cannot write "_qs + out + u": "_qs + probe.reason());
         return false;
     }
+    probe.abandon(u"only a check"_qs);
     return true;
 }
 
@@ -446,6 +456,12 @@ int LogSession::writeRows(int exitCode)
         summary += u" (the limit of "_qs + QString::number(c.RecordLimit) + u" rows)"_qs;
     if (m_options.outPath.isEmpty()) {
         say(summary);
+        // Nothing was asked to be written: a run that ended as it should needs its rows no more.
+        if (exitCode == ExitCode::Done)
+            m_journal.discard();
+        else if (m_journal.isOpen())
+            say(u"the rows are kept in "_qs + m_journal.path() + u" (meterlog --recover "_qs
+                + m_journal.path() + u" OUT writes them to a file)"_qs);
         return exitCode;
     }
     QString error;
@@ -455,10 +471,30 @@ int LogSession::writeRows(int exitCode)
         say(u"could not write the "_qs + QString::number(rows) + u" rows: "_qs
             + (error.contains(m_options.outPath) ? error
                                                  : QString(m_options.outPath + u": "_qs + error)));
+        const QString fallback = writeFallback();
+        if (!fallback.isEmpty()) {
+            say(u"the rows are written to "_qs + fallback + u" instead"_qs);
+            m_journal.discard();
+        } else if (m_journal.isOpen()) {
+            say(u"the rows are kept in "_qs + m_journal.path() + u" (meterlog --recover "_qs
+                + m_journal.path() + u" OUT writes them to a file)"_qs);
+        }
         return ExitCode::OutputUnwritable;
     }
+    m_journal.discard();
     say(summary + u"; written to "_qs + m_options.outPath);
     return exitCode;
+}
+
+QString LogSession::writeFallback()
+{
+    QString error;
+    const QString path = m_journal.fallbackPath(QFileInfo(m_options.outPath).fileName(), &error);
+    if (path.isEmpty() || !TableFiles::save(m_sequence.table(), path, &error)) {
+        say(u"could not write the rows beside the journal either: "_qs + error);
+        return {};
+    }
+    return path;
 }
 
 void LogSession::showStatus()

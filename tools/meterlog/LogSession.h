@@ -6,6 +6,7 @@
 #include "StopSignals.h"
 #include "links/bridge/BridgePoll.h"
 #include "recording/HeadlessSequence.h"
+#include "recording/RecordJournal.h"
 
 #include <QFile>
 #include <QObject>
@@ -45,6 +46,9 @@ private:
     void onStopSignal(int signal);
     void finish(int exitCode);
     int writeRows(int exitCode);
+    // Where the rows go when --out cannot take them: beside the journal. Empty when that fails
+    // too.
+    QString writeFallback();
     void showStatus();
     void clearStatus();
     // A message on standard error, clear of the status line.
@@ -52,6 +56,7 @@ private:
 
     LogOptions m_options;
     HeadlessSequence m_sequence;
+    RecordJournal m_journal {u"meterlog"_qs};
     FrameFeed m_feed {m_sequence};
     StopSignals m_signals;
     std::unique_ptr<PortSource> m_port;

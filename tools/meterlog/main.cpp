@@ -40,6 +40,8 @@ int main(int argc, char *argv[])
         return ExitCode::Done;
     case LogOptions::Command::Convert:
         return convertTableFile(options.convertIn, options.convertOut);
+    case LogOptions::Command::Recover:
+        return recoverJournal(options.convertIn, options.convertOut);
     case LogOptions::Command::Record:
         break;
     }
