@@ -46,7 +46,7 @@ void TableRecorder::append(const ReadingTable::Row &row)
         return;
     }
     if (m_journal)
-        m_journal->append(*outcome.row);
+        m_journal->append(row);
     m_recorded = true;
     m_recordedNo = row.no.value_or(0);
     // A row just taken starts a whole new interval: restarting the tick keeps the spacing of
