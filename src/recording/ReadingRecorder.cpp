@@ -10,7 +10,6 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QLocale>
-#include <QMessageBox>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -87,19 +86,11 @@ void ReadingRecorder::markSaved()
 
 void ReadingRecorder::showJournalNotice(const QString &reason)
 {
-    // A box the reading path never waits on: recording goes on behind it.
-    QTimer::singleShot(0, this, [this, reason] {
-        auto *notice = new QMessageBox(
-            QMessageBox::Warning, u"MeterLink"_qs,
-            u"Recording goes on, but the rows are no longer kept safe against a crash until the "
-            "table is saved. The journal could not be written ("_qs
-                + reason + u")."_qs,
-            QMessageBox::Ok, m_controls.dialogParent);
-        notice->setObjectName(u"JournalNotice"_qs);
-        notice->setWindowModality(Qt::NonModal);
-        notice->setAttribute(Qt::WA_DeleteOnClose);
-        notice->show();
-    });
+    // A notice the reading path never waits on: recording goes on behind it.
+    m_prompts.notice(m_controls.dialogParent,
+                     u"Recording goes on, but the rows are no longer kept safe against a crash "
+                     "until the table is saved. The journal could not be written ("_qs
+                         + reason + u")."_qs);
 }
 
 void ReadingRecorder::offerJournalRestore()
