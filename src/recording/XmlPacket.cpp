@@ -134,6 +134,11 @@ QString packetHead()
 // is never decoded whole.
 constexpr size_t ValueBytes = 4 * ReadingTable::TextLength + 4;
 
+// The longest attrname value looked at.
+constexpr size_t MaxNameBytes = 1024;
+// Attribute positions whose last name and field are remembered; real rows have a dozen at most.
+constexpr size_t RememberedPositions = 64;
+
 struct BytesHash
 {
     using is_transparent = void;
@@ -260,7 +265,9 @@ bool PacketReader::readFields()
         if ((kind != Scanner::Start && kind != Scanner::Empty) || m_scanner.name() != "FIELD")
             return fail(u"unexpected content in the FIELDS"_qs);
         for (const Attribute &a : m_scanner.attributes()) {
-            if (fromUtf8(a.name).compare(u"attrname", Qt::CaseInsensitive) != 0)
+            // No field of ours has so long a name, however it is escaped.
+            if (a.value.size() > MaxNameBytes
+                || fromUtf8(a.name.substr(0, 9)).compare(u"attrname", Qt::CaseInsensitive) != 0)
                 continue;
             if (!decodeValue(a.value, m_decoded))
                 return fail(u"bad reference in a field name"_qs);
@@ -301,6 +308,8 @@ std::optional<ReadingTable::Field> PacketReader::column(Bytes name, size_t posit
     if (position < m_lastOrder.size() && m_lastOrder[position].name == name)
         return m_lastOrder[position].field;
     const auto it = m_columns.find(name);
+    if (position >= RememberedPositions)
+        return it == m_columns.end() ? std::nullopt : std::optional(it->second);
     if (position >= m_lastOrder.size())
         m_lastOrder.resize(position + 1);
     Column &last = m_lastOrder[position];

@@ -230,6 +230,9 @@ Scanner::Kind Scanner::next()
             if (*c == '&' || *c == '\t' || *c == '\r' || *c == '\n')
                 plain = false;
         }
+        if (m_attributes.size() == MaxAttributes)
+            return fail(u"more than "_qs + QString::number(MaxAttributes)
+                        + u" attributes in a tag"_qs);
         m_attributes.push_back({attrName, Bytes(m_p, size_t(valueEnd - m_p)), plain});
         m_p = valueEnd + 1;
     }

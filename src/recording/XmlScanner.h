@@ -36,6 +36,8 @@ class Scanner
 {
 public:
     enum Kind { Start, Empty, End, Finished, Bad };
+    // More in one tag is refused: each attribute takes more memory than its bytes in the file.
+    static constexpr size_t MaxAttributes = 4096;
 
     explicit Scanner(Bytes data)
         : m_p(data.data())
