@@ -130,8 +130,8 @@ QString packetHead()
 }
 
 // The bytes of a value that can matter: a text field keeps ReadingTable::TextLength characters
-// of at most four bytes each, and a number longer than that is no number anyway. A huge value
-// is never decoded whole.
+// of at most four bytes each, and a number written longer than that (zeros in front) is refused.
+// A huge value is never decoded whole.
 constexpr size_t ValueBytes = 4 * ReadingTable::TextLength + 4;
 
 // The longest attrname value looked at.
