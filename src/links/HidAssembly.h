@@ -183,7 +183,9 @@ private:
     {
         if (m_frame.size() < FrameLength)
             return m_frame;
-        return QStringView(m_frame).sliced(1) + m_frame[0];
+        QString text = m_frame.sliced(1);
+        text += m_frame[0];
+        return text;
     }
     static char16_t lowDigit(char byte) { return HidBurst::hexDigit(byte & 0x0F); }
 

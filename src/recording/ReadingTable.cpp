@@ -6,7 +6,13 @@ namespace {
 
 QString cut(const QString &text)
 {
-    return text.size() > ReadingTable::TextLength ? text.left(ReadingTable::TextLength) : text;
+    if (text.size() <= ReadingTable::TextLength)
+        return text;
+    // A character in two halves (a surrogate pair) is kept whole or left out whole.
+    qsizetype length = ReadingTable::TextLength;
+    if (text[length - 1].isHighSurrogate() && text[length].isLowSurrogate())
+        --length;
+    return text.left(length);
 }
 
 // A time stamp "hh:mm:ss" (any one separator character) is kept in the row itself instead of in

@@ -1,6 +1,7 @@
 #include "recording/TableFiles.h"
 
 #include "recording/FileScanning.h"
+#include "support/ShownText.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,12 +11,17 @@ bool FileScanning::readWholeFile(const QString &path, QByteArray &bytes, QString
 {
     const auto failed = [&](const QString &reason) {
         if (error)
-            *error = QString(u"Could not read "_qs + QDir::toNativeSeparators(path) + u": "_qs
+            *error = QString(u"Could not read "_qs
+                             + ShownText::escaped(QDir::toNativeSeparators(path), 4096) + u": "_qs
                              + reason);
         return false;
     };
-    if (QFileInfo(path).isDir())
+    const QFileInfo info(path);
+    if (info.isDir())
         return failed(u"it is a folder"_qs);
+    // A device or a pipe may never end (/dev/zero): only a file of known size is read whole.
+    if (info.exists() && !info.isFile())
+        return failed(u"it is not a regular file"_qs);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failed(file.errorString());

@@ -2,6 +2,7 @@
 #include "recording/ReadingTable.h"
 #include "recording/TableFiles.h"
 #include "support/SafeFileWriter.h"
+#include "support/ShownText.h"
 #include "support/StrictInt.h"
 
 #include <array>
@@ -52,6 +53,25 @@ QString fromLocal8Bit(std::string_view bytes)
     return QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size()));
 }
 
+// The bytes of a text field that can hold its characters: a field keeps ReadingTable::TextLength
+// characters of at most four bytes each, so a huge part is never decoded whole.
+std::string_view fieldBytes(std::string_view part)
+{
+    return part.substr(0, 4 * ReadingTable::TextLength + 4);
+}
+
+// A TAB, CR or LF inside a field would split its line: written as a blank.
+void appendField(QString &out, QStringView text)
+{
+    const qsizetype start = out.size();
+    out.append(text);
+    for (qsizetype i = start; i < out.size(); ++i) {
+        const QChar c = out[i];
+        if (c == u'\t' || c == u'\r' || c == u'\n')
+            out[i] = u' ';
+    }
+}
+
 // Bytes that end a part: TAB, CR and LF.
 constexpr std::array<bool, 256> partEnds = [] {
     std::array<bool, 256> ends {};
@@ -83,7 +103,7 @@ bool TableFiles::saveText(const ReadingTable &table, const QString &path, QStrin
             appendNumber(chunk, table.integer(i, ReadingTable::No));
             for (ReadingTable::Field f : writtenTexts) {
                 chunk.append(u'\t');
-                chunk.append(trimmed(table.text(i, f)));
+                appendField(chunk, trimmed(table.text(i, f)));
             }
             chunk.append(u"\r\n");
         }
@@ -137,13 +157,16 @@ bool TableFiles::readText(ReadingTable &table, QByteArrayView bytes, QString *er
         for (int f = 0; f < ReadingTable::FieldCount; ++f) {
             const std::string_view part = f < count ? parts[f] : std::string_view();
             if (QString Row::*text = rowTexts[f]) {
-                row.*text = texts[f].text(part);
+                row.*text = texts[f].text(fieldBytes(part));
                 continue;
             }
             std::optional<qint32> number;
             // An empty part is an empty field: a row saved without a number loads back.
             if (!part.empty() && !(number = strictToInt(part)))
-                return failed(u"'"_qs + fromLocal8Bit(part) + u"' is not a whole number"_qs);
+                return failed(
+                    u"'"_qs
+                    + ShownText::escapedUtf8(QByteArrayView(part.data(), qsizetype(part.size())))
+                    + u"' is not a whole number"_qs);
             (f == ReadingTable::No ? row.no : row.nval) = number;
         }
         table.append(row);

@@ -3,11 +3,13 @@
 #include "recording/TableFiles.h"
 #include "recording/XmlScanner.h"
 #include "support/SafeFileWriter.h"
+#include "support/ShownText.h"
 #include "support/StrictInt.h"
 
 #include <algorithm>
 #include <charconv>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 // The data packet: <DATAPACKET> holding <METADATA> (the FIELDS) and <ROWDATA> (one empty <ROW>
@@ -23,12 +25,28 @@ constexpr qsizetype RowsPerChunk = 8192;
 QString Row::*const rowTexts[ReadingTable::FieldCount] = {
     nullptr, &Row::time, &Row::dcAc, &Row::value, &Row::unit, &Row::range, &Row::autoText, nullptr};
 
+// Whether XML can hold the UTF-16 unit at text[i] (a character or a whole surrogate pair).
+bool xmlCanHold(QStringView text, qsizetype i)
+{
+    const char16_t c = text[i].unicode();
+    if (c < 0x20)
+        return c == u'\t' || c == u'\n' || c == u'\r';
+    if (QChar::isHighSurrogate(c))
+        return i + 1 < text.size() && text[i + 1].isLowSurrogate();
+    if (QChar::isLowSurrogate(c))
+        return i > 0 && text[i - 1].isHighSurrogate();
+    return c != 0xFFFE && c != 0xFFFF;
+}
+
+// The XML form of a ROW attribute value; a character XML cannot hold becomes U+FFFD.
 void appendEscaped(QString &out, QStringView text)
 {
     qsizetype plain = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
-        if (c >= 0x20 && c != u'&' && c != u'<' && c != u'>' && c != u'"')
+        if (c >= 0x20 && c != u'&' && c != u'<' && c != u'>' && c != u'"' && c < 0xD800)
+            continue;
+        if (c >= 0xD800 && xmlCanHold(text, i))
             continue;
         out.append(text.mid(plain, i - plain));
         plain = i + 1;
@@ -45,8 +63,12 @@ void appendEscaped(QString &out, QStringView text)
         case u'"':
             out.append(u"&quot;");
             break;
-        default: // control characters would not survive as themselves
-            out.append(u"&#"_qs + QString::number(int(c)) + u';');
+        default:
+            // TAB, CR and LF would be read back as blanks: referenced, they survive.
+            if (xmlCanHold(text, i))
+                out.append(u"&#"_qs + QString::number(int(c)) + u';');
+            else
+                out.append(QChar::ReplacementCharacter);
             break;
         }
     }
@@ -107,11 +129,27 @@ QString packetHead()
     return head;
 }
 
-// A ROW attribute name, as the FIELDS give it, and the field it fills.
+// The bytes of a value that can matter: a text field keeps ReadingTable::TextLength characters
+// of at most four bytes each, and a number written longer than that (zeros in front) is refused.
+// A huge value is never decoded whole.
+constexpr size_t ValueBytes = 4 * ReadingTable::TextLength + 4;
+
+// The longest attrname value looked at.
+constexpr size_t MaxNameBytes = 1024;
+// Attribute positions whose last name and field are remembered; real rows have a dozen at most.
+constexpr size_t RememberedPositions = 64;
+
+struct BytesHash
+{
+    using is_transparent = void;
+    size_t operator()(Bytes b) const { return std::hash<Bytes> {}(b); }
+};
+
+// A ROW attribute name and the field it fills (none for an attribute no FIELD names).
 struct Column
 {
     std::string name;
-    ReadingTable::Field field;
+    std::optional<ReadingTable::Field> field;
 };
 
 class PacketReader
@@ -143,12 +181,13 @@ private:
     bool readFields();
     bool readRows();
     bool readRow();
-    const Column *column(Bytes name, size_t position);
+    std::optional<ReadingTable::Field> column(Bytes name, size_t position);
 
     Scanner m_scanner;
     ReadingTable &m_table;
-    std::vector<Column> m_columns;
-    std::vector<size_t> m_lastOrder; // column of each attribute position in the last row
+    // The field of each attribute name the FIELDS list; the first FIELD of a name counts.
+    std::unordered_map<std::string, ReadingTable::Field, BytesHash, std::equal_to<>> m_columns;
+    std::vector<Column> m_lastOrder; // name and field of each attribute position in the last row
     FileScanning::TextCache<fromUtf8> m_texts[ReadingTable::FieldCount];
     std::string m_decoded;
     Row m_row;
@@ -226,14 +265,16 @@ bool PacketReader::readFields()
         if ((kind != Scanner::Start && kind != Scanner::Empty) || m_scanner.name() != "FIELD")
             return fail(u"unexpected content in the FIELDS"_qs);
         for (const Attribute &a : m_scanner.attributes()) {
-            if (fromUtf8(a.name).compare(u"attrname", Qt::CaseInsensitive) != 0)
+            // No field of ours has so long a name, however it is escaped.
+            if (a.value.size() > MaxNameBytes
+                || fromUtf8(a.name.substr(0, 9)).compare(u"attrname", Qt::CaseInsensitive) != 0)
                 continue;
             if (!decodeValue(a.value, m_decoded))
                 return fail(u"bad reference in a field name"_qs);
             const auto field = ReadingTable::fieldByName(decodeName(fromUtf8(m_decoded)));
             // A field of another table is left out of ours.
             if (field)
-                m_columns.push_back({m_decoded, *field});
+                m_columns.try_emplace(m_decoded, *field);
         }
         // A field may describe itself further (PARAM children): none of it matters here.
         if (kind == Scanner::Start && !m_scanner.skipContent())
@@ -260,18 +301,21 @@ bool PacketReader::readRows()
     }
 }
 
-const Column *PacketReader::column(Bytes name, size_t position)
+std::optional<ReadingTable::Field> PacketReader::column(Bytes name, size_t position)
 {
     // Rows of one file list their attributes in the same order: try last row's answer first.
-    if (position < m_lastOrder.size() && m_lastOrder[position] < m_columns.size()
-        && m_columns[m_lastOrder[position]].name == name)
-        return &m_columns[m_lastOrder[position]];
-    const auto it = std::find_if(m_columns.begin(), m_columns.end(),
-                                 [&](const Column &c) { return c.name == name; });
+    // Unknown names are remembered as well, so neither costs more than one comparison a row.
+    if (position < m_lastOrder.size() && m_lastOrder[position].name == name)
+        return m_lastOrder[position].field;
+    const auto it = m_columns.find(name);
+    if (position >= RememberedPositions)
+        return it == m_columns.end() ? std::nullopt : std::optional(it->second);
     if (position >= m_lastOrder.size())
         m_lastOrder.resize(position + 1);
-    m_lastOrder[position] = size_t(it - m_columns.begin());
-    return it == m_columns.end() ? nullptr : &*it;
+    Column &last = m_lastOrder[position];
+    last.name.assign(name);
+    last.field = it == m_columns.end() ? std::nullopt : std::optional(it->second);
+    return last.field;
 }
 
 bool PacketReader::readRow()
@@ -284,23 +328,26 @@ bool PacketReader::readRow()
     const std::vector<Attribute> &attributes = m_scanner.attributes();
     for (size_t i = 0; i < attributes.size(); ++i) {
         const Attribute &a = attributes[i];
-        const Column *c = column(a.name, i);
-        if (!c)
+        const std::optional<ReadingTable::Field> field = column(a.name, i);
+        if (!field)
             continue; // RowState and the like
-        Bytes value = a.value;
+        Bytes value = a.value.substr(0, a.plain ? ValueBytes : a.value.size());
         if (!a.plain) {
-            if (!decodeValue(value, m_decoded))
+            if (!decodeValue(value, m_decoded, ValueBytes))
                 return fail(u"bad reference in a ROW"_qs);
             value = m_decoded;
         }
-        if (QString Row::*text = rowTexts[c->field]) {
-            m_row.*text = m_texts[c->field].text(value);
+        if (QString Row::*text = rowTexts[*field]) {
+            m_row.*text = m_texts[*field].text(value);
             continue;
         }
         std::optional<qint32> number;
         if (!value.empty() && !(number = strictToInt(value)))
-            return fail(u"'"_qs + fromUtf8(value) + u"' is not a whole number"_qs);
-        (c->field == ReadingTable::No ? m_row.no : m_row.nval) = number;
+            return fail(
+                u"'"_qs
+                + ShownText::escapedUtf8(QByteArrayView(value.data(), qsizetype(value.size())))
+                + u"' is not a whole number"_qs);
+        (*field == ReadingTable::No ? m_row.no : m_row.nval) = number;
     }
     m_table.append(m_row);
     return true;

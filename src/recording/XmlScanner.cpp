@@ -1,5 +1,7 @@
 #include "recording/XmlScanner.h"
 
+#include "support/ShownText.h"
+
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -52,10 +54,16 @@ std::optional<std::pair<char32_t, qsizetype>> nameEscape(QStringView text)
 
 } // namespace
 
-bool decodeValue(Bytes raw, std::string &out)
+bool decodeValue(Bytes raw, std::string &out, size_t limit)
 {
     out.clear();
     for (size_t i = 0; i < raw.size(); ++i) {
+        if (out.size() >= limit) {
+            // Past what is kept: only whether the references are good still matters.
+            if (raw[i] != '&')
+                continue;
+            out.resize(limit);
+        }
         const char c = raw[i];
         if (c == '\r' || c == '\n' || c == '\t') {
             if (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')
@@ -96,6 +104,8 @@ bool decodeValue(Bytes raw, std::string &out)
             return false;
         }
     }
+    if (out.size() > limit)
+        out.resize(limit);
     return true;
 }
 
@@ -140,10 +150,11 @@ bool Scanner::readDeclaration()
     const size_t valueEnd = decl.find(quote, i + 1);
     if ((quote != '"' && quote != '\'') || valueEnd == Bytes::npos)
         return refuse(u"bad encoding in the XML declaration"_qs);
-    const QString encoding = fromUtf8(decl.substr(i + 1, valueEnd - i - 1));
+    const Bytes name = decl.substr(i + 1, valueEnd - i - 1);
+    const QString encoding = fromUtf8(name.substr(0, 4 * ShownText::MaxShown + 4));
     if (encoding.compare(u"utf-8", Qt::CaseInsensitive) != 0
         && encoding.compare(u"utf8", Qt::CaseInsensitive) != 0)
-        return refuse(u"unsupported encoding "_qs + encoding);
+        return refuse(u"unsupported encoding "_qs + ShownText::escaped(encoding));
     return true;
 }
 
@@ -219,6 +230,9 @@ Scanner::Kind Scanner::next()
             if (*c == '&' || *c == '\t' || *c == '\r' || *c == '\n')
                 plain = false;
         }
+        if (m_attributes.size() == MaxAttributes)
+            return fail(u"more than "_qs + QString::number(MaxAttributes)
+                        + u" attributes in a tag"_qs);
         m_attributes.push_back({attrName, Bytes(m_p, size_t(valueEnd - m_p)), plain});
         m_p = valueEnd + 1;
     }

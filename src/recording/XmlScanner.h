@@ -18,8 +18,9 @@ inline bool isSpace(char c)
 }
 
 // The value of an attribute with its references resolved and its white space normalised the
-// way XML does; false for a reference that is not one.
-bool decodeValue(Bytes raw, std::string &out);
+// way XML does; false for a reference that is not one. Only the first `limit` bytes (and the
+// rest of the character there) are kept, though every reference is checked.
+bool decodeValue(Bytes raw, std::string &out, size_t limit = std::string::npos);
 QString fromUtf8(Bytes bytes);
 // A name in the escaped form of XML names: "DC_x002F_AC" stands for "DC/AC".
 QString decodeName(QStringView name);
@@ -35,6 +36,8 @@ class Scanner
 {
 public:
     enum Kind { Start, Empty, End, Finished, Bad };
+    // More in one tag is refused: each attribute takes more memory than its bytes in the file.
+    static constexpr size_t MaxAttributes = 4096;
 
     explicit Scanner(Bytes data)
         : m_p(data.data())

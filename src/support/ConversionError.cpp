@@ -1,6 +1,8 @@
 #include "support/ConversionError.h"
 
+#include "support/ShownText.h"
+
 QString ConversionError::message() const
 {
-    return u"'"_qs + text + u"' is not a valid integer value"_qs;
+    return u"'"_qs + ShownText::escaped(text) + u"' is not a valid integer value"_qs;
 }

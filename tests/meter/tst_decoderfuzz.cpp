@@ -1,4 +1,5 @@
 #include "meter/FrameDecoder.h"
+#include "support/ShownText.h"
 
 #include <QRandomGenerator>
 #include <QSet>
@@ -180,8 +181,10 @@ void TestDecoderFuzz::check(const Reading &r, const QString &frame, const QStrin
         QCOMPARE(failure->text, frame.mid(badPosition - 1, 1));
     }
     if (failure) {
+        // Control characters of the text are shown escaped: the message reaches a terminal.
         QCOMPARE(failure->message(),
-                 u"'"_qs + failure->text + u"' is not a valid integer value"_qs);
+                 u"'"_qs + ShownText::escaped(failure->text)
+                     + u"' is not a valid integer value"_qs);
         if (badPosition)
             return;
         // Otherwise a code character that step 4 converts, or the digits in step 8.

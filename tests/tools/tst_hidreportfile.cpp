@@ -89,6 +89,13 @@ void TestHidReportFile::badLines_data()
     QTest::newRow("a long word is cut short")
         << QByteArray("00 0123456789abcdefXYZ") << QStringList {}
         << u"line 1: \"0123456789abcdef...\" is not a byte of two hexadecimal digits"_qs;
+    QTest::newRow("control characters are shown escaped")
+        << QByteArray("00 \x1B[2J\x07\n") << QStringList {}
+        << u"line 1: \"\\x1B[2J\\x07\" is not a byte of two hexadecimal digits"_qs;
+    // A file without line feeds is not held whole.
+    QTest::newRow("a line beyond 64 KiB")
+        << QByteArray("00 F0\n" + QByteArray(70000, '0')) << QStringList {u"0: f0"_qs}
+        << u"line 2: longer than 65536 characters"_qs;
 }
 
 void TestHidReportFile::badLines()

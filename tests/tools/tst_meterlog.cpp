@@ -483,6 +483,11 @@ void TestMeterlog::failures_data()
         u"Failed to Load File! Could not read %D/none.txt"_qs);
     row("convert broken XML", {u"convert"_qs, u"%D/x.xml"_qs, u"%D/o.txt"_qs}, 4,
         u"Failed to Load File!"_qs);
+    // Over an earlier file, which stays as it was.
+    row("convert a device", {u"convert"_qs, u"/dev/zero"_qs, u"%D/x.txt"_qs}, 4,
+        u"Failed to Load File! Could not read /dev/zero: it is not a regular file"_qs);
+    row("convert a bad number", {u"convert"_qs, u"%D/e.txt"_qs, u"%D/o.xml"_qs}, 4,
+        u"Line 2: '\\x1B]0;owned\\x07\\x00' is not a whole number"_qs);
     row("convert into a missing folder", {u"convert"_qs, u"%D/x.txt"_qs, u"%D/no/o.xml"_qs}, 5,
         u"%D/no/o.xml"_qs);
     row("report into a missing folder", {u"convert"_qs, u"%D/x.txt"_qs, u"%D/no/o.pdf"_qs}, 5,
@@ -500,7 +505,10 @@ void TestMeterlog::failures()
     const QString d = dir.path();
     QVERIFY(writeFile(dir.filePath(u"x.bin"_qs), meterReadings({"00012340010"})));
     QVERIFY(writeFile(dir.filePath(u"x.xml"_qs), "<?xml version=\"1.0\"?><DATAPACKET"));
-    QVERIFY(writeFile(dir.filePath(u"x.txt"_qs), "No\tTime\r\n1\t09:05:04\tDCV\t1.234\r\n"));
+    const QByteArray text = "No\tTime\r\n1\t09:05:04\tDCV\t1.234\r\n";
+    QVERIFY(writeFile(dir.filePath(u"x.txt"_qs), text));
+    // A number field holding a terminal's escape sequence and a NUL.
+    QVERIFY(writeFile(dir.filePath(u"e.txt"_qs), QByteArray("No\r\n\x1B]0;owned\x07\0\r\n", 17)));
     for (QString &a : arguments)
         a.replace(u"%D"_qs, d);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -513,8 +521,10 @@ void TestMeterlog::failures()
     QCOMPARE(run.exitCode, exitCode);
     const QString err = QString::fromLocal8Bit(run.err);
     QVERIFY2(err.contains(message.replace(u"%D"_qs, d)), qPrintable(err));
+    QVERIFY(!run.err.contains('\x1B') && !run.err.contains('\0'));
     QVERIFY(run.out.isEmpty());
-    QCOMPARE(QDir(d).entryList(QDir::Files | QDir::Hidden).size(), 3); // nothing left behind
+    QCOMPARE(QDir(d).entryList(QDir::Files | QDir::Hidden).size(), 4); // nothing left behind
+    QCOMPARE(readFile(dir.filePath(u"x.txt"_qs)), text);
 }
 
 void TestMeterlog::helpNamesTheExitCodes()

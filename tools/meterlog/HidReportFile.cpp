@@ -1,5 +1,7 @@
 #include "HidReportFile.h"
 
+#include "support/ShownText.h"
+
 namespace HidReportFile {
 
 namespace {
@@ -25,14 +27,18 @@ int digitValue(char c)
 // The bad word as the message quotes it, cut short when long.
 QString quoted(QByteArrayView word)
 {
-    constexpr qsizetype Shown = 16;
-    QString text = QString::fromUtf8(word.first(qMin(word.size(), Shown)));
-    if (word.size() > Shown)
-        text += u"..."_qs;
-    return u'"' + text + u'"';
+    return u'"' + ShownText::escapedUtf8(word, 16) + u'"';
 }
 
 } // namespace
+
+bool Reader::tooLong()
+{
+    m_partial.clear();
+    m_error = QStringLiteral("line %1: longer than %2 characters")
+                  .arg(QString::number(m_lineNumber + 1), QString::number(MaxLineLength));
+    return false;
+}
 
 void appendLine(QByteArray &out, quint8 reportId, QByteArrayView data)
 {

@@ -20,6 +20,9 @@ class Reader
 {
 public:
     enum class Line { Report, Skipped, Bad };
+    // Longer lines are bad: a file without line feeds is never held whole. A report of 64 data
+    // bytes takes 195 characters; the rest leaves room for notes.
+    static constexpr qsizetype MaxLineLength = 64 * 1024;
 
     // Calls onReport(quint8 reportId, QByteArrayView data) for each report whose line ends in
     // this chunk. False at the first bad line, with error() naming it; the reports before it
@@ -30,6 +33,8 @@ public:
             return false;
         while (!chunk.isEmpty()) {
             const qsizetype end = chunk.indexOf('\n');
+            if (m_partial.size() + (end < 0 ? chunk.size() : end) > MaxLineLength)
+                return tooLong();
             if (end < 0) {
                 m_partial.append(chunk);
                 return true;
@@ -69,6 +74,7 @@ public:
     static Line parseLine(QByteArrayView line, quint8 &reportId, QByteArray &data, QString *why);
 
 private:
+    bool tooLong();
     template<class OnReport> bool take(QByteArrayView text, OnReport &onReport)
     {
         ++m_lineNumber;
