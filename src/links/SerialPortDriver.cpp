@@ -5,8 +5,16 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <poll.h>
 #include <unistd.h>
 #endif
+
+namespace {
+// Empty reads in a row, with no byte between them, after which a device that still looks present
+// is given up all the same: it keeps saying it has input and never gives any.
+constexpr int EmptyReadLimit = 1000;
+} // namespace
 
 SerialPortDriver::SerialPortDriver(PortNames &portNames, QObject *parent)
     : QObject(parent)
@@ -16,6 +24,7 @@ SerialPortDriver::SerialPortDriver(PortNames &portNames, QObject *parent)
     m_poll.setTimerType(Qt::PreciseTimer);
     connect(&m_poll, &QTimer::timeout, this, &SerialPortDriver::Poll);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialPortDriver::onError);
+    connect(&m_port, &QSerialPort::readyRead, this, [this] { m_emptyReadsInARow = 0; });
 }
 
 SerialPortDriver::~SerialPortDriver()
@@ -98,6 +107,8 @@ bool SerialPortDriver::OpenPort()
     m_openFailure = OpenFailure::None;
     m_openFailureText.clear();
     m_openFailureReason.clear();
+    m_openPath = path;
+    m_emptyReadsInARow = 0;
     ApplySettings();
     m_poll.start(m_pollingDelay);
     return true;
@@ -233,13 +244,47 @@ void SerialPortDriver::Poll()
 
 void SerialPortDriver::onError(QSerialPort::SerialPortError error)
 {
-    // A vanished device makes every further read fail at once: close before it turns into a
-    // storm of errors, and say so.
     if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
         return;
     if (!IsOpen() || m_closing)
         return;
-    const QString reason = m_port.errorString();
+    // QSerialPort reports a read that returned nothing as an error, with whatever errno an
+    // earlier call left behind; a busy pseudo-terminal gives such reads now and then. Only a
+    // hang-up, an error state or a vanished node mean the device has gone.
+    QString reason = lossReason();
+    if (reason.isEmpty()) {
+        m_port.clearError();
+        ++m_emptyReads;
+        if (++m_emptyReadsInARow < EmptyReadLimit)
+            return;
+        reason = u"the device keeps signalling input but gives none"_qs;
+    }
+    // A vanished device makes every further read fail at once: close before it turns into a
+    // storm of errors, and say so.
     ClosePort();
     Q_EMIT deviceLost(reason);
+}
+
+QString SerialPortDriver::lossReason() const
+{
+#ifdef Q_OS_UNIX
+    pollfd state {};
+    state.fd = int(m_port.handle());
+    state.events = POLLIN;
+    int ready;
+    do
+        ready = ::poll(&state, 1, 0);
+    while (ready < 0 && errno == EINTR);
+    if (ready < 0)
+        return u"the port cannot be watched any more: "_qs + qt_error_string(errno);
+    if (state.revents & POLLNVAL)
+        return u"the port's file descriptor is no longer valid"_qs;
+    if (state.revents & POLLHUP)
+        return u"the device hung up: the cable was unplugged or the other end closed"_qs;
+    if (state.revents & POLLERR)
+        return u"the device reported an input/output error"_qs;
+#endif
+    if (!QFileInfo::exists(m_openPath))
+        return u"the device is gone: the cable was unplugged"_qs;
+    return QString();
 }

@@ -92,6 +92,8 @@ public:
 
     // Statistics for tests and benchmarks.
     int pollCount() const { return m_pollCount; }
+    // Read errors that turned out to be empty reads of a device still present.
+    int emptyReadCount() const { return m_emptyReads; }
     const char *receiveBuffer() const { return m_buffer.constData(); }
 
 Q_SIGNALS:
@@ -101,6 +103,8 @@ Q_SIGNALS:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    // Why the open device is lost, or empty while it is still there.
+    QString lossReason() const;
     void pushLineSettings();
     void failOpen(OpenFailure failure, const QString &reason);
 
@@ -126,5 +130,8 @@ private:
     QString m_openFailureText;
     QString m_openFailureReason;
     int m_pollCount = 0;
+    int m_emptyReads = 0;
+    int m_emptyReadsInARow = 0;
+    QString m_openPath;
     bool m_closing = false;
 };

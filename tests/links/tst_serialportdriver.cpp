@@ -4,7 +4,9 @@
 
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QTest>
+#include <unistd.h>
 
 // The driver against a real pseudo-terminal: the test writes what a meter would send.
 class TestSerialPortDriver : public QObject
@@ -24,6 +26,7 @@ private Q_SLOTS:
     void openFailures();
     void busyPortIsNamedAsBusy();
     void vanishedDeviceClosesOnce();
+    void emptyReadKeepsThePortOpen();
 
 private:
     struct Chunk
@@ -232,10 +235,42 @@ void TestSerialPortDriver::vanishedDeviceClosesOnce()
     m_pty->closeMaster();
     QVERIFY(lost.wait(3000));
     QVERIFY(!m_driver->IsOpen());
+    // The reason is the hang-up itself, not an errno some earlier call left behind.
+    const QString reason = lost.first().first().toString();
+    QVERIFY2(reason.contains(u"hung up"_qs), qPrintable(reason));
     const int polls = m_driver->pollCount();
     QTest::qWait(300);
     QCOMPARE(lost.count(), 1); // no storm of errors
     QCOMPARE(m_driver->pollCount(), polls); // and no more polling
+}
+
+void TestSerialPortDriver::emptyReadKeepsThePortOpen()
+{
+    // A second reader of the same line, told of input before the port is, takes the bytes first:
+    // the port is woken and its read finds nothing, as a busy line does now and then.
+    QVERIFY(m_pty->openSlave());
+    QSocketNotifier thief(m_pty->slaveFd(), QSocketNotifier::Read);
+    connect(&thief, &QSocketNotifier::activated, this, [this] {
+        char sink[256];
+        while (::read(m_pty->slaveFd(), sink, sizeof sink) > 0) { }
+    });
+    QSignalSpy lost(m_driver.get(), &SerialPortDriver::deviceLost);
+    QVERIFY(m_driver->OpenPort());
+    for (int i = 0; i < 20 && m_driver->IsOpen() && m_driver->emptyReadCount() < 3; ++i) {
+        QVERIFY(m_pty->write("\n00012340010\r"));
+        QTest::qWait(20);
+    }
+    QVERIFY2(lost.isEmpty(), qPrintable(lost.value(0).value(0).toString()));
+    QVERIFY(m_driver->IsOpen());
+    QVERIFY(m_driver->emptyReadCount() >= 3);
+
+    // The line goes on: the next frame reaches the port.
+    thief.setEnabled(false);
+    m_chunks.clear();
+    QVERIFY(m_pty->write("\n00012340010\r"));
+    QVERIFY(waitForBytes(13));
+    QCOMPARE(m_chunks.join(), QByteArray("\n00012340010\r"));
+    QCOMPARE(lost.count(), 0);
 }
 
 QTEST_MAIN(TestSerialPortDriver)

@@ -128,6 +128,8 @@ void TestSerialSource::vanishedDevice()
     QVERIFY(QFile::remove(link));
     QVERIFY(lost.wait(5000));
     QVERIFY(!source.isOpen());
+    const QString reason = lost.first().first().toString();
+    QVERIFY2(reason.contains(u"hung up"_qs), qPrintable(reason));
     if (!comesBack) {
         QVERIFY(gone.count() == 1 || gone.wait(5000));
         QVERIFY(!source.waitingForDevice());

@@ -20,6 +20,7 @@
 
 #include "links/bridge/SiUsbXpApi.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -70,10 +71,20 @@ struct Fake
     bool scripted = false; // a script was read: used-up reads wait
 };
 
-// Never destroyed, so that the unload hook and a read still running at exit find it whole.
+// Made at the first call and never destroyed, so that the unload hook and a read still running
+// at exit find it whole.
+std::atomic<Fake *> g_fake {nullptr};
+
 Fake &fake()
 {
-    static Fake *f = new Fake;
+    Fake *f = g_fake.load(std::memory_order_acquire);
+    if (!f) {
+        auto *made = new Fake;
+        if (g_fake.compare_exchange_strong(f, made, std::memory_order_acq_rel))
+            f = made;
+        else
+            delete made;
+    }
     return *f;
 }
 
@@ -192,23 +203,34 @@ void readScript(Fake &f)
 }
 
 // Writes the call log and the errors to FAKE_SIUSBXP_LOG, when it is set.
-void writeLog(const Fake &f)
+void writeLog(const std::string &log, const std::string &errors)
 {
     const char *path = std::getenv("FAKE_SIUSBXP_LOG");
     if (!path || !*path)
         return;
     if (std::FILE *out = std::fopen(path, "w")) {
-        const std::string text = f.log + "errors:\n" + f.errors;
+        const std::string text = log + "errors:\n" + errors;
         std::fwrite(text.data(), 1, text.size(), out);
         std::fclose(out);
     }
 }
 
+void writeLog(const Fake &f)
+{
+    writeLog(f.log, f.errors);
+}
+
 __attribute__((destructor)) void writeLogAtUnload()
 {
-    Fake &f = fake();
-    std::lock_guard lock(f.mutex);
-    writeLog(f);
+    // A library loaded and let go without a call (one that lacks a function) writes an empty
+    // log: a state made now would outlive the library's memory.
+    Fake *f = g_fake.load(std::memory_order_acquire);
+    if (!f) {
+        writeLog({}, {});
+        return;
+    }
+    std::lock_guard lock(f->mutex);
+    writeLog(*f);
 }
 
 std::size_t copyOut(const std::string &text, char *out, std::size_t size)
