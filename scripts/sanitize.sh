@@ -51,8 +51,11 @@ export QT_QPA_PLATFORM=offscreen
 runtime_dir=$(mktemp -d)
 chmod 700 "$runtime_dir"
 export XDG_RUNTIME_DIR="$runtime_dir"
+# The journals of the tests' windows and recorders, apart from the user's own.
+state_dir=$(mktemp -d)
+export XDG_STATE_HOME="$state_dir"
 reports=$(mktemp -d)
-trap 'rm -rf "$runtime_dir" "$reports"' EXIT
+trap 'rm -rf "$runtime_dir" "$state_dir" "$reports"' EXIT
 
 # Every process writes its reports into $reports (name.pid), so a report from a program that a
 # test started and stopped is not lost in that program's captured output.
