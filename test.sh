@@ -22,15 +22,7 @@ cmake --build build-test
 fuzz_result=0
 ./scripts/fuzz.sh "${METERLINK_FUZZ_SECONDS:-10}" || fuzz_result=1
 
-export QT_QPA_PLATFORM=offscreen
-runtime_dir=$(mktemp -d)
-chmod 700 "$runtime_dir"
-export XDG_RUNTIME_DIR="$runtime_dir"
-# Journals of unsaved rows go to a folder of the run's own: none from the user's own runs is
-# found (and offered for restoring) by the windows the tests start.
-state_dir=$(mktemp -d)
-export XDG_STATE_HOME="$state_dir"
-trap 'rm -rf "$runtime_dir" "$state_dir"' EXIT
+source scripts/test-env.sh
 
 cd build-test
 set +e

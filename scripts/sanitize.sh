@@ -47,15 +47,9 @@ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=
     "${options[@]}" > "$dir-configure.log" || { cat "$dir-configure.log" >&2; exit 1; }
 cmake --build "$dir" --target "${targets[@]}"
 
-export QT_QPA_PLATFORM=offscreen
-runtime_dir=$(mktemp -d)
-chmod 700 "$runtime_dir"
-export XDG_RUNTIME_DIR="$runtime_dir"
-# The journals of the tests' windows and recorders, apart from the user's own.
-state_dir=$(mktemp -d)
-export XDG_STATE_HOME="$state_dir"
+source scripts/test-env.sh
 reports=$(mktemp -d)
-trap 'rm -rf "$runtime_dir" "$state_dir" "$reports"' EXIT
+test_env_cleanup+=("$reports")
 
 # Every process writes its reports into $reports (name.pid), so a report from a program that a
 # test started and stopped is not lost in that program's captured output.
