@@ -11,9 +11,11 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 # The tests whose code runs on more than one thread: the HID reader threads and their hand-over
-# to the UI thread, and the bridge poll's worker.
+# to the UI thread, the bridge poll's worker, and the journal's writer (alone, in the window's
+# recorder, and in meterlog).
 thread_tests=(tst_hidcontroller tst_hidlink tst_hidcablesource tst_hidplatform
-    tst_bridgepoll tst_bridgelink tst_bridgelibrary)
+    tst_bridgepoll tst_bridgelink tst_bridgelibrary tst_recordjournal tst_journal_window
+    tst_meterlog_live)
 
 case "${1:-}" in
 asan)

@@ -11,10 +11,14 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -23,7 +27,7 @@ namespace {
 // Rows waiting in memory beyond this many bytes are written at once (a fast replay).
 constexpr qsizetype PendingLimit = 64 * 1024;
 constexpr int FlushIntervalMs = 500;
-// Checked at every flush, twice a second: the file is synced within five seconds of a write.
+// Checked at every tick, twice a second: the file is synced within five seconds of a write.
 constexpr qint64 SyncAfterMs = 4500;
 
 const char Header[] = "No\tTime\tDC/AC\tValue\tUnit\tRange\tAUTO\tNval\r\n";
@@ -111,13 +115,109 @@ char *putText(char *out, const QString &text)
 
 } // namespace
 
+// Writes what the recording thread hands over, in order, and syncs when asked. The first failure
+// is kept and everything handed after it dropped. Going away, it writes what is still waiting.
+class RecordJournal::Writer
+{
+public:
+    explicit Writer(int fd)
+        : m_fd(fd)
+        , m_thread([this] { run(); })
+    {
+    }
+
+    ~Writer()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+
+    Writer(const Writer &) = delete;
+    Writer &operator=(const Writer &) = delete;
+
+    // A ticket to wait for.
+    quint64 hand(const char *data, qsizetype size, bool sync)
+    {
+        quint64 ticket;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_queued.append(data, size_t(size));
+            m_syncWanted = m_syncWanted || sync;
+            ticket = ++m_handed;
+        }
+        m_wake.notify_one();
+        return ticket;
+    }
+
+    void wait(quint64 ticket)
+    {
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [&] { return m_finished >= ticket; });
+    }
+
+    // The rows waiting were saved elsewhere.
+    void dropQueued()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_queued.clear();
+        m_syncWanted = false;
+    }
+
+    // errno of the first failure, 0 while there was none.
+    int error() const { return m_error.load(std::memory_order_acquire); }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [&] { return m_stopping || m_finished < m_handed; });
+            if (m_finished == m_handed)
+                return;
+            // The two buffers change places: the next rows go into the one just written.
+            m_writing.swap(m_queued);
+            const bool sync = std::exchange(m_syncWanted, false);
+            const quint64 upTo = m_handed;
+            lock.unlock();
+            int failure = m_error.load(std::memory_order_relaxed);
+            if (failure == 0 && !m_writing.empty())
+                writeAll(m_fd, m_writing.data(), qsizetype(m_writing.size()), &failure);
+            if (failure == 0 && sync && ::fdatasync(m_fd) != 0 && errno != EINVAL)
+                failure = errno;
+            m_writing.clear();
+            lock.lock();
+            if (failure != 0)
+                m_error.store(failure, std::memory_order_release);
+            m_finished = upTo;
+            m_done.notify_all();
+        }
+    }
+
+    const int m_fd;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    std::string m_queued; // handed, not yet taken by the thread
+    std::string m_writing; // the thread's own
+    bool m_syncWanted = false;
+    bool m_stopping = false;
+    quint64 m_handed = 0;
+    quint64 m_finished = 0;
+    std::atomic<int> m_error {0};
+    std::thread m_thread;
+};
+
 RecordJournal::RecordJournal(const QString &program)
     : m_program(program)
     , m_folder(defaultFolder())
 {
     m_pending.resize(PendingLimit + 4096);
     m_timer.setInterval(FlushIntervalMs);
-    m_timer.callOnTimeout([this] { flush(); });
+    m_timer.callOnTimeout([this] { tick(); });
 }
 
 RecordJournal::~RecordJournal()
@@ -204,6 +304,7 @@ bool RecordJournal::open()
     }
     m_lastSync = steadyMs();
     m_unsynced = true;
+    m_writer = std::make_unique<Writer>(m_fd);
     m_timer.start();
     return true;
 }
@@ -219,7 +320,7 @@ void RecordJournal::append(const ReadingTable::Row &row)
     for (const QString *text : texts)
         most += 3 * text->size();
     if (m_used + most > m_pending.size()) {
-        writePending();
+        handOver(false, false);
         if (m_failed)
             return;
         if (most > m_pending.size())
@@ -237,41 +338,39 @@ void RecordJournal::append(const ReadingTable::Row &row)
     *out++ = '\n';
     m_used = out - m_pending.data();
     if (m_used >= PendingLimit)
-        writePending();
+        handOver(false, false);
 }
 
-void RecordJournal::writePending()
+void RecordJournal::handOver(bool sync, bool wait)
 {
-    if (m_used == 0 || m_fd < 0 || m_failed)
+    if (m_fd < 0 || m_failed || !m_writer)
         return;
-    int error = 0;
-    const bool written = writeAll(m_fd, m_pending.constData(), m_used, &error);
-    m_used = 0;
-    if (!written) {
-        fail(m_path + u": "_qs + systemError(error));
-        return;
+    if (m_used > 0 || sync || wait) {
+        const quint64 ticket = m_writer->hand(m_pending.constData(), m_used, sync);
+        m_unsynced = (m_unsynced || m_used > 0) && !sync;
+        if (sync)
+            m_lastSync = steadyMs();
+        m_used = 0;
+        if (wait)
+            m_writer->wait(ticket);
     }
-    m_unsynced = true;
+    if (const int error = m_writer->error())
+        fail(m_path + u": "_qs + systemError(error));
+}
+
+void RecordJournal::tick()
+{
+    handOver((m_unsynced || m_used > 0) && steadyMs() - m_lastSync >= SyncAfterMs, false);
 }
 
 void RecordJournal::flush()
 {
-    writePending();
-    if (m_fd >= 0 && !m_failed && m_unsynced && steadyMs() - m_lastSync >= SyncAfterMs)
-        sync();
+    handOver((m_unsynced || m_used > 0) && steadyMs() - m_lastSync >= SyncAfterMs, true);
 }
 
 void RecordJournal::sync()
 {
-    writePending();
-    if (m_fd < 0 || m_failed)
-        return;
-    if (::fdatasync(m_fd) != 0 && errno != EINVAL) {
-        fail(m_path + u": "_qs + systemError(errno));
-        return;
-    }
-    m_unsynced = false;
-    m_lastSync = steadyMs();
+    handOver(true, true);
 }
 
 void RecordJournal::fail(const QString &reason)
@@ -289,6 +388,8 @@ void RecordJournal::fail(const QString &reason)
 void RecordJournal::close()
 {
     m_timer.stop();
+    // Writes what was handed over before the file closes.
+    m_writer.reset();
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
@@ -298,6 +399,8 @@ void RecordJournal::close()
 void RecordJournal::discard()
 {
     m_used = 0;
+    if (m_writer)
+        m_writer->dropQueued();
     // Unlinked while still locked: no one else can take the rows for a leftover meanwhile.
     if (m_fd >= 0 && m_target.isEmpty())
         ::unlink(QFile::encodeName(m_path).constData());
@@ -309,10 +412,7 @@ void RecordJournal::discard()
 
 void RecordJournal::keep()
 {
-    if (m_fd >= 0 && !m_failed) {
-        writePending();
-        ::fdatasync(m_fd);
-    }
+    handOver(true, true);
     close();
 }
 

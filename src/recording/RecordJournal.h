@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <vector>
 
 // Rows recorded and not yet saved, kept on disk while they are recorded so a crash, a kill or a
@@ -15,11 +16,13 @@
 // held with an exclusive flock while the process lives: a journal whose lock can be taken was
 // left by a run that ended without cleaning up.
 //
-// Rows are gathered in memory and written out by a timer (twice a second) or when many are
-// waiting; the file is synced to the disk at most every five seconds. A write that fails (a
-// full disk, a folder that cannot be made) stops the journal and says so once through
-// onFailed; recording goes on without it. discard() (the rows were saved, or emptied) removes
-// the file, and the next row starts a new one.
+// Rows are gathered in memory and handed to a writer thread by a timer (twice a second) or when
+// many are waiting; the writer syncs the file to the disk at most every five seconds. The
+// recording thread never waits on the disk while rows come in: a slow card or a stalled sync
+// holds up the writer alone. A write that fails (a full disk, a folder that cannot be made)
+// stops the journal and says so once through onFailed, on the thread that appends; recording
+// goes on without it. discard() (the rows were saved, or emptied) removes the file, and the next
+// row starts a new one.
 class RecordJournal
 {
 public:
@@ -39,9 +42,10 @@ public:
     void setTargetFile(const QString &path) { m_target = path; }
 
     void append(const ReadingTable::Row &row);
-    // Writes what is waiting; syncs when five seconds have passed since the last sync.
+    // Writes what is waiting and returns once it is in the file; syncs when five seconds have
+    // passed since the last sync.
     void flush();
-    // Writes what is waiting and syncs now.
+    // Writes what is waiting and returns once it is on the disk.
     void sync();
     // The rows were saved or dropped: the file goes.
     void discard();
@@ -94,9 +98,14 @@ public:
     static std::vector<Leftover> findLeftovers(const QString &folder);
 
 private:
+    class Writer;
+
     QString baseName() const;
     bool open();
-    void writePending();
+    // Gives the rows waiting to the writer; with wait, returns once they are written (and synced
+    // when sync says so). Says a failure of the writer's.
+    void handOver(bool sync, bool wait);
+    void tick();
     void fail(const QString &reason);
     void close();
 
@@ -108,6 +117,7 @@ private:
     qsizetype m_used = 0;
 
     int m_fd = -1;
+    std::unique_ptr<Writer> m_writer; // while the file is open
     bool m_failed = false;
     bool m_unsynced = false;
     qint64 m_lastSync = 0; // ms since the epoch

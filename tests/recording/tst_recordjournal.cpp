@@ -1,5 +1,6 @@
 // The journal of unsaved rows on real files: what it writes and reads back, its removal, its
-// lock between two real processes, and a full disk or a folder that cannot be made.
+// lock between two real processes, a file that stops taking bytes (the rows keep coming in), and
+// a full disk or a folder that cannot be made.
 
 #include "recording/RecordJournal.h"
 #include "recording/TableFiles.h"
@@ -11,7 +12,12 @@
 #include <QTest>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <iostream>
+#include <poll.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 class TestRecordJournal : public QObject
 {
@@ -21,6 +27,7 @@ private Q_SLOTS:
     void rowsReadBackAsWritten();
     void flushWritesWaitingRows();
     void discardRemovesTheFile();
+    void stalledFileDoesNotHoldUpRows();
     void lastLineCutShortIsLeftOut();
     void twoProcessesNeverShareAFile();
     void leftoversOldestFirstAndEmptyOnesRemoved();
@@ -210,6 +217,60 @@ void TestRecordJournal::leftoversOldestFirstAndEmptyOnesRemoved()
     QCOMPARE(QFileInfo(found[1].path()).fileName(), u"20260307-090504.000-20-meterlink.journal"_qs);
     QVERIFY(!QFile::exists(dir.filePath(u"20260307-100504.000-30-meterlink.journal"_qs)));
     QVERIFY(QFile::exists(dir.filePath(u"notes.txt"_qs)));
+}
+
+// A pipe nobody reads stands for a disk that has stopped: once its buffer is full every write
+// blocks. Rows far beyond what it takes are appended and handed over without waiting, and reach
+// it whole and in order once it is read.
+void TestRecordJournal::stalledFileDoesNotHoldUpRows()
+{
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(u"stalled"_qs));
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(reader >= 0);
+
+    {
+        RecordJournal journal(u"test"_qs);
+        journal.setTargetFile(QFile::decodeName(fifo));
+        QList<ReadingTable::Row> rows;
+        constexpr int Rows = 20000; // about 900 KiB, fourteen times what the pipe holds
+        for (int i = 1; i <= Rows; ++i) {
+            rows.append(row(i, QString::number(i % 4000)));
+            journal.append(rows.back());
+        }
+        QVERIFY(!journal.failed());
+
+        // Read as a reader that comes back: until the lines are all there (the header and the
+        // rows), or nothing has come for 30 s.
+        QByteArray got;
+        const auto drain = [&](qsizetype lines) {
+            char buffer[65536];
+            while (got.count('\n') < lines) {
+                pollfd p {reader, POLLIN, 0};
+                if (::poll(&p, 1, 30000) <= 0)
+                    return;
+                const ssize_t n = ::read(reader, buffer, sizeof buffer);
+                if (n <= 0)
+                    return;
+                got.append(buffer, n);
+            }
+        };
+        // All but the last chunk were handed over while appending; the flush hands over the rest.
+        drain(Rows / 2);
+        std::thread flushing([&] { journal.flush(); });
+        drain(Rows + 1);
+        flushing.join();
+        QVERIFY(!journal.failed());
+        ReadingTable back;
+        QVERIFY(TableFiles::readText(back, got));
+        QCOMPARE(back.rowCount(), Rows);
+        for (qsizetype i = 0; i < Rows; ++i) {
+            if (back.row(i) != rows[i])
+                QFAIL(qPrintable(u"row %1 differs"_qs.arg(i + 1)));
+        }
+    }
+    ::close(reader);
 }
 
 void TestRecordJournal::failureStopsTheJournalOnce_data()
