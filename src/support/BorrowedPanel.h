@@ -20,6 +20,9 @@ public:
 
     // A row of controls, left to right, below the rows added before; a caption goes in front.
     void addRow(const QList<QWidget *> &controls, const QString &caption = {});
+    // The first opening centres the panel over this widget (the owner when none is given), so
+    // that panels opened side by side do not cover each other.
+    void setFirstPlace(QWidget *over) { m_firstPlace = over; }
     // Borrows the controls and shows the panel where it was last, in front.
     void open();
     bool isOpen() const { return isVisible(); }
@@ -37,9 +40,12 @@ private:
         bool visible = false;
     };
     void giveBack();
+    // Where a window frame of this place goes so that it lies on the main window's screen.
+    QPoint keptOnScreen(const QRect &frame) const;
 
     QList<Borrowed> m_controls;
     QBoxLayout *m_rows = nullptr;
+    QPointer<QWidget> m_firstPlace;
     bool m_borrowed = false;
     bool m_placed = false;
 };
