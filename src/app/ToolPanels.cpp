@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QFrame>
-#include <QGroupBox>
 #include <QLayout>
 #include <QListWidget>
 #include <QMenu>
@@ -37,14 +36,16 @@ void MainWindow::buildToolPanels()
     addItem(hid, u"HID cable\u2026"_qs, u"HidCablePanelItem"_qs);
 
     // The limit and recall panels are laid out by their own fixed places, so each window takes
-    // its panel whole, at the panel's size. The limit panel opens over the dial whose band shows
-    // the limits, the recall panel over the function board that holds the sampling interval.
+    // its panel whole, at the panel's size. They first open side by side below the main window,
+    // so that neither hides the dial's "OL !!" nor the rows they stamp; narrow margins let both
+    // fit under it.
     c.Panel3->setFixedSize(c.Panel3->size());
     auto *limits = new BorrowedPanel(u"Alarm limits"_qs, this);
     limits->setObjectName(u"AlarmLimitsPanel"_qs);
     limits->addRow({c.Panel3});
     limits->layout()->setSizeConstraint(QLayout::SetFixedSize);
-    limits->setFirstPlace(c.KD);
+    limits->layout()->setContentsMargins(6, 6, 6, 6);
+    limits->setFirstPlace(BorrowedPanel::FirstPlace::BelowRight);
     addItem(limits, u"Alarm limits\u2026"_qs, u"AlarmLimitsPanelItem"_qs);
 
     c.Panel2->setFixedSize(c.Panel2->size());
@@ -55,6 +56,7 @@ void MainWindow::buildToolPanels()
     recall->addRow({c.Panel2});
     recall->addRow({c.RecallDataTest});
     recall->layout()->setSizeConstraint(QLayout::SetFixedSize);
-    recall->setFirstPlace(c.GroupBox1);
+    recall->layout()->setContentsMargins(6, 6, 6, 6);
+    recall->setFirstPlace(BorrowedPanel::FirstPlace::BelowLeft);
     addItem(recall, u"Recall clock\u2026"_qs, u"RecallClockPanelItem"_qs);
 }

@@ -46,16 +46,25 @@ void BorrowedPanel::open()
         }
         m_borrowed = true;
     }
-    // The first time over the middle of its place in the main window, on the screen; afterwards
-    // where the user left it.
+    // The first time at its first place on the screen; afterwards where the user left it.
     const bool firstTime = !m_placed && parentWidget();
     if (firstTime) {
         m_rows->activate();
         if (!testAttribute(Qt::WA_Resized))
             adjustSize();
-        const QWidget *over = m_firstPlace ? m_firstPlace.data() : parentWidget();
+        const QRect owner = parentWidget()->frameGeometry();
         QRect place(QPoint(0, 0), frameGeometry().size());
-        place.moveCenter(over->mapToGlobal(over->rect().center()));
+        switch (m_firstPlace) {
+        case FirstPlace::OverOwner:
+            place.moveCenter(owner.center());
+            break;
+        case FirstPlace::BelowLeft:
+            place.moveTopLeft(owner.bottomLeft() + QPoint(0, 1));
+            break;
+        case FirstPlace::BelowRight:
+            place.moveTopRight(owner.bottomRight() + QPoint(0, 1));
+            break;
+        }
         move(keptOnScreen(place));
         m_placed = true;
     }

@@ -20,9 +20,10 @@ public:
 
     // A row of controls, left to right, below the rows added before; a caption goes in front.
     void addRow(const QList<QWidget *> &controls, const QString &caption = {});
-    // The first opening centres the panel over this widget (the owner when none is given), so
-    // that panels opened side by side do not cover each other.
-    void setFirstPlace(QWidget *over) { m_firstPlace = over; }
+    // Where the first opening puts the panel: over the middle of the owner window, or just below
+    // it at its left or right edge, where it hides nothing the owner shows.
+    enum class FirstPlace { OverOwner, BelowLeft, BelowRight };
+    void setFirstPlace(FirstPlace place) { m_firstPlace = place; }
     // Borrows the controls and shows the panel where it was last, in front.
     void open();
     bool isOpen() const { return isVisible(); }
@@ -45,7 +46,7 @@ private:
 
     QList<Borrowed> m_controls;
     QBoxLayout *m_rows = nullptr;
-    QPointer<QWidget> m_firstPlace;
+    FirstPlace m_firstPlace = FirstPlace::OverOwner;
     bool m_borrowed = false;
     bool m_placed = false;
 };

@@ -134,8 +134,10 @@ void TestToolPanels::panelHoldsTheControls()
     for (const QLabel *label : window->findChildren<QLabel *>())
         QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(label->text()),
                  qPrintable(label->objectName() + u" is cut off"_qs));
-    // On the screen, and not on top of the other new window when both open the first time.
+    // On the screen, below the main window (where there is room), and not on top of the other
+    // new window when both open the first time.
     QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
+    QVERIFY(!window->frameGeometry().intersects(t.window->frameGeometry()));
     const bool limits = panel == u"AlarmLimitsPanel"_qs;
     t.find<QAction>(limits ? u"RecallClockPanelItem"_qs : u"AlarmLimitsPanelItem"_qs)->trigger();
     auto *other = t.find<QWidget>(limits ? u"RecallClockPanel"_qs : u"AlarmLimitsPanel"_qs);
