@@ -12,7 +12,7 @@ packages=(
     libxml2-utils
     clang-format
     fonts-dseg fonts-liberation fonts-dejavu-core
-    xvfb xauth
+    xvfb xauth xdotool
 )
 
 missing=()

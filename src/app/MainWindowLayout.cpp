@@ -287,15 +287,31 @@ void MainWindow::buildRecallPanel(QWidget *client)
         = make<QCheckBox>(c.Panel2, u"RecallCheck"_qs, QRect(4, 6, 90, 19), u"RecallData"_qs);
     c.RecallCheck->setToolTip(u"Repeage Record"_qs);
     c.RecallCheck->setFont(WindowLook::arial(12, true, true));
-    make<QLabel>(c.Panel2, u"LabelStartTime"_qs, QRect(96, 8, 60, 15), u"StartTime:"_qs);
-    c.TimeH = edit(c.Panel2, u"TimeH"_qs, QRect(156, 5, 22, 21), u"23"_qs);
-    make<QLabel>(c.Panel2, u"LabelColon1"_qs, QRect(179, 8, 5, 15), u":"_qs);
-    c.TimeM = edit(c.Panel2, u"TimeM"_qs, QRect(184, 5, 22, 21), u"59"_qs);
-    make<QLabel>(c.Panel2, u"LabelColon2"_qs, QRect(207, 8, 5, 15), u":"_qs);
-    c.TimeS = edit(c.Panel2, u"TimeS"_qs, QRect(212, 5, 22, 21), u"59"_qs);
-    make<QLabel>(c.Panel2, u"LabelInterval"_qs, QRect(240, 8, 45, 15), u"Interval"_qs);
-    c.TimeInt = edit(c.Panel2, u"TimeInt"_qs, QRect(286, 5, 22, 21), u"1"_qs);
-    make<QLabel>(c.Panel2, u"LabelSeconds"_qs, QRect(310, 8, 12, 15), u"'S"_qs);
+    c.RecallCheck->resize(qMax(90, c.RecallCheck->sizeHint().width()), 19);
+
+    // Left to right, each label as wide as its text, so that none is cut off.
+    int x = c.RecallCheck->geometry().right() + 3;
+    const auto label = [&](const QString &name, const QString &text, int gap) {
+        auto *l = make<QLabel>(c.Panel2, name, QRect(x, 8, 0, 15), text);
+        l->resize(l->fontMetrics().horizontalAdvance(text) + 1, 15);
+        x += l->width() + gap;
+    };
+    const auto timeEdit = [&](const QString &name, const QString &text) {
+        QLineEdit *e = edit(c.Panel2, name, QRect(x, 5, 22, 21), text);
+        x += e->width() + 1;
+        return e;
+    };
+    label(u"LabelStartTime"_qs, u"StartTime:"_qs, 1);
+    c.TimeH = timeEdit(u"TimeH"_qs, u"23"_qs);
+    label(u"LabelColon1"_qs, u":"_qs, 1);
+    c.TimeM = timeEdit(u"TimeM"_qs, u"59"_qs);
+    label(u"LabelColon2"_qs, u":"_qs, 1);
+    c.TimeS = timeEdit(u"TimeS"_qs, u"59"_qs);
+    x += 5;
+    label(u"LabelInterval"_qs, u"Interval"_qs, 2);
+    c.TimeInt = timeEdit(u"TimeInt"_qs, u"1"_qs);
+    label(u"LabelSeconds"_qs, u"'S"_qs, 4);
+    c.Panel2->resize(qMax(330, x), 30);
     for (QLineEdit *e : {c.TimeH, c.TimeM, c.TimeS, c.TimeInt}) {
         QPalette p = e->palette();
         p.setColor(QPalette::Base, WindowLook::Silver);

@@ -20,6 +20,10 @@ public:
 
     // A row of controls, left to right, below the rows added before; a caption goes in front.
     void addRow(const QList<QWidget *> &controls, const QString &caption = {});
+    // Where the first opening puts the panel: over the middle of the owner window, or just below
+    // it at its left or right edge, where it hides nothing the owner shows.
+    enum class FirstPlace { OverOwner, BelowLeft, BelowRight };
+    void setFirstPlace(FirstPlace place) { m_firstPlace = place; }
     // Borrows the controls and shows the panel where it was last, in front.
     void open();
     bool isOpen() const { return isVisible(); }
@@ -37,9 +41,12 @@ private:
         bool visible = false;
     };
     void giveBack();
+    // Where a window frame of this place goes so that it lies on the main window's screen.
+    QPoint keptOnScreen(const QRect &frame) const;
 
     QList<Borrowed> m_controls;
     QBoxLayout *m_rows = nullptr;
+    FirstPlace m_firstPlace = FirstPlace::OverOwner;
     bool m_borrowed = false;
     bool m_placed = false;
 };
