@@ -297,7 +297,7 @@ void TestMainWindow::gridColumns()
 namespace {
 
 // Notes every text the header's style draws, and whether it shows whole: within its section and
-// within the part of the header in view.
+// within what the header has in view.
 class DrawnTexts : public QProxyStyle
 {
 public:
