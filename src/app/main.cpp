@@ -8,8 +8,38 @@
 #include "support/Prompts.h"
 
 #include <QApplication>
+#include <QByteArrayView>
 #include <QStyleFactory>
 #include <cstdio>
+
+namespace {
+
+void setApplicationInfo()
+{
+    QCoreApplication::setApplicationName(u"MeterLink"_qs);
+    QCoreApplication::setApplicationVersion(u"2.0"_qs);
+}
+
+int answer(const CommandLine &options)
+{
+    std::fputs(options.message.toLocal8Bit().constData(), options.exitCode ? stderr : stdout);
+    return options.exitCode;
+}
+
+bool asksForHelpOrVersion(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArrayView a(argv[i]);
+        if (a == "--")
+            break;
+        for (const char *flag : {"-h", "-?", "--help", "--help-all", "-v", "--version"})
+            if (a == flag)
+                return true;
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -17,16 +47,24 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING"))
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
 
+    // Help and version are answered without a window system, so they work without a display.
+    // Anything the parser refuses here (a Qt option such as -platform, which only the
+    // QApplication below takes away) is left to the full parse.
+    if (asksForHelpOrVersion(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        setApplicationInfo();
+        const CommandLine options = CommandLine::parse(QCoreApplication::arguments());
+        if (options.exitNow && options.exitCode == 0)
+            return answer(options);
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(u"MeterLink"_qs);
-    QApplication::setApplicationVersion(u"2.0"_qs);
+    setApplicationInfo();
     QApplication::setStyle(QStyleFactory::create(u"Fusion"_qs));
 
     const CommandLine options = CommandLine::parse(QApplication::arguments());
-    if (options.exitNow) {
-        std::fputs(options.message.toLocal8Bit().constData(), options.exitCode ? stderr : stdout);
-        return options.exitCode;
-    }
+    if (options.exitNow)
+        return answer(options);
 
     QtPrompts prompts;
     Clock clock;

@@ -4,6 +4,7 @@
 #include "meter/DisplayState.h"
 #include "support/WindowLook.h"
 
+#include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
@@ -49,6 +50,8 @@ AnalogDial::AnalogDial(const DisplayState &display, const LimitState &limits, QW
     : QWidget(parent)
     , m_display(display)
     , m_limits(limits)
+    // The small sans-serif face of about 8 points (11 pixels) that the labels' offsets were
+    // made for: its digits are the 6 pixels wide the offsets centre them by.
     , m_font(WindowLook::sansSerif(11, false))
     , m_bandDot(dotShape(QPen(Qt::black, 4)))
 {
@@ -105,11 +108,20 @@ void AnalogDial::KDsetup(int mode)
     update();
 }
 
+DialTextExtent AnalogDial::labelExtent() const
+{
+    return [metrics = QFontMetrics(m_font)](const QString &text) {
+        const QRect box(0, 0, metrics.horizontalAdvance(text), metrics.height());
+        return box | metrics.boundingRect(text).translated(0, metrics.ascent());
+    };
+}
+
 QImage AnalogDial::drawFace(const FaceKey &key) const
 {
     QImage face(m_image.size(), QImage::Format_RGB32);
     face.fill(Qt::white);
-    const DialFaceLayout layout = dialFaceLayout(key.panel, key.scaleCode, key.scale);
+    const DialFaceLayout layout
+        = dialFaceLayout(key.panel, key.scaleCode, key.scale, labelExtent());
 
     QPainter p(&face);
     p.setRenderHint(QPainter::Antialiasing, false);

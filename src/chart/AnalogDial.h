@@ -26,6 +26,8 @@ public:
     const QImage &image() const { return m_image; }
     NeedleLine previousNeedle() const { return m_previousNeedle; }
     const QFont &labelFont() const { return m_font; }
+    // Where a label's text lies from the corner it is drawn at, in the label font.
+    DialTextExtent labelExtent() const;
     QSize sizeHint() const override;
 
 protected:

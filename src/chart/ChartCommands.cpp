@@ -89,8 +89,12 @@ void ChartCommands::Timer2Timer()
         return;
     }
     if (*size < 1) {
-        m_errors.report(u"A chart page holds at least 1 point; the page size stays "_qs
-                        + QString::number(m_chart.PageSize()) + u'.');
+        // The edit shows the page size in force again, not the number refused.
+        const QString inForce = QString::number(m_chart.PageSize());
+        m_controls.Maxrecord->setText(inForce);
+        m_controls.Timer2->stop(); // the text change above restarted it
+        m_errors.report(u"A chart page holds at least 1 point; the page size stays "_qs + inForce
+                        + u'.');
         return;
     }
     m_chart.SetPageSize(*size);
@@ -136,11 +140,12 @@ void ChartCommands::BtSaveClick()
     if (fileName.isEmpty())
         return;
 
+    // The chart alone: the toolbar laid over its top strip, a child, stays out of the picture.
     QImage picture(m_controls.Chtshow->size(), QImage::Format_RGB32);
     picture.fill(Qt::white);
     {
         QPainter painter(&picture);
-        m_controls.Chtshow->render(&painter);
+        m_controls.Chtshow->render(&painter, QPoint(), QRegion(), QWidget::DrawWindowBackground);
     }
     // Encoded first, then saved like every other output: an earlier picture survives a failed
     // save, and a pipe or device gets the picture itself.

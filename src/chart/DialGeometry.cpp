@@ -1,5 +1,6 @@
 #include "chart/DialGeometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -164,7 +165,19 @@ const DialLabelSet &dialLabelSet(QStringView scaleCode)
     return none;
 }
 
-DialFaceLayout dialFaceLayout(QSize panel, QStringView scaleCode, const DialScale &scale)
+QPoint keepInside(QPoint topLeft, const QRect &extent, QSize picture)
+{
+    const auto along = [](int at, int lead, int length, int room) {
+        // at + lead is where the text starts; it must end by room.
+        at = std::min(at, room - (lead + length));
+        return std::max(at, -lead);
+    };
+    return {along(topLeft.x(), extent.x(), extent.width(), picture.width()),
+            along(topLeft.y(), extent.y(), extent.height(), picture.height())};
+}
+
+DialFaceLayout dialFaceLayout(QSize panel, QStringView scaleCode, const DialScale &scale,
+                              const DialTextExtent &textExtent)
 {
     DialFaceLayout face;
     const DialLabelSet &set = dialLabelSet(scaleCode);
@@ -186,6 +199,9 @@ DialFaceLayout dialFaceLayout(QSize panel, QStringView scaleCode, const DialScal
             const QPoint p18 = arc.pointAt(phi, double(arc.R) + 18.0);
             mark.text = label->text;
             mark.textTopLeft = p18 - QPoint(label->dx, label->dy);
+            if (textExtent)
+                mark.textTopLeft
+                    = keepInside(mark.textTopLeft, textExtent(mark.text), panel - QSize(4, 4));
         }
         mark.hasDot = dot;
         if (dot)

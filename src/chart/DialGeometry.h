@@ -4,9 +4,11 @@
 
 #include <QList>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringView>
+#include <functional>
 
 // Where the analog dial puts its marks, labels and needle, as pure functions of the panel size
 // and the scale. Coordinates are pixels of the dial's drawing.
@@ -101,6 +103,14 @@ struct DialLabelSet
 // red like those of the "6" and "34" scales.
 const DialLabelSet &dialLabelSet(QStringView scaleCode);
 
+// Where a label's text lies relative to the top-left corner it is drawn at (the advance box
+// and the ink together), in the font it is drawn in.
+using DialTextExtent = std::function<QRect(const QString &text)>;
+
+// The top-left corner nearest to topLeft that keeps the text's extent inside a picture of the
+// given size; the left and top edges win where the picture is too small for it.
+QPoint keepInside(QPoint topLeft, const QRect &extent, QSize picture);
+
 // Everything the face shows, in drawing order.
 struct DialFaceLayout
 {
@@ -124,4 +134,8 @@ struct DialFaceLayout
     QList<BandDot> band;
 };
 
-DialFaceLayout dialFaceLayout(QSize panel, QStringView scaleCode, const DialScale &scale);
+// With textExtent, a label whose offsets would put some of it beyond the picture (the dial's
+// image inside the panel's 2-pixel border) is moved in just far enough to show whole, as the
+// outermost labels of the "13" scale are; the others stay where their offsets put them.
+DialFaceLayout dialFaceLayout(QSize panel, QStringView scaleCode, const DialScale &scale,
+                              const DialTextExtent &textExtent = {});

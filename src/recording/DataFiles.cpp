@@ -56,9 +56,11 @@ void DataFiles::SpeedButton2Click()
         return;
     }
     // Rows recorded before a text file was added to them are still unsaved; an XML file has
-    // replaced them.
-    if (xml)
+    // replaced them, and its first row is the current one.
+    if (xml) {
         m_recorder.markSaved();
+        showFirstRow();
+    }
 }
 
 void DataFiles::saveasClick()
@@ -87,6 +89,18 @@ void DataFiles::saveasClick()
     }
     m_controls.dialogParent->repaint();
     showCurrentRow();
+}
+
+void DataFiles::showFirstRow()
+{
+    ReadingTableModel &model = m_recorder.model();
+    if (model.rowCount() == 0)
+        return;
+    QTableView *grid = m_controls.DBGrid1;
+    const QModelIndex first = model.index(0, 0);
+    grid->selectionModel()->setCurrentIndex(
+        first, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    grid->scrollTo(first);
 }
 
 // The grid shows the newest row again, as it does while recording.

@@ -32,6 +32,7 @@ public:
 
 private:
     void showCurrentRow();
+    void showFirstRow();
 
     Controls m_controls;
     Prompts &m_prompts;

@@ -7,12 +7,17 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QLocale>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
+#include <QtMath>
+#include <algorithm>
 
 namespace {
 
@@ -49,6 +54,12 @@ ReadingRecorder::ReadingRecorder(const Controls &controls, RecordState &state, P
     grid->setItemDelegate(new GridCellDelegate(grid));
     // Every row is one text line high: the grid never measures rows, whatever their number.
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    fitTitles();
+    // The "No" column fits the longest number held, measured only when that length changes.
+    m_numberColumnWidth = grid->columnWidth(0);
+    m_fittedNumberWidth = m_numberColumnWidth;
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this, &ReadingRecorder::fitNumberColumn);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &ReadingRecorder::fitNumberColumn);
 
     m_rules.setSwitchesSource([this] { return switches(); });
     m_rules.setTick(m_controls.Trecord);
@@ -252,12 +263,53 @@ void ReadingRecorder::appendTestRow(const ReadingTable::Row &row)
 
 void ReadingRecorder::followNewestRow()
 {
-    m_model.rowsAppended();
+    // As a terminal does: the grid follows the newest row while the user is at the bottom, and
+    // leaves the view and the selection alone while they look at older rows.
     QTableView *grid = m_controls.DBGrid1;
+    const QScrollBar *bar = grid->verticalScrollBar();
+    const bool atBottom = bar->value() >= bar->maximum();
+    m_model.rowsAppended();
+    if (!atBottom)
+        return;
     const QModelIndex last = m_model.index(m_model.rowCount() - 1, 0);
     grid->selectionModel()->setCurrentIndex(
         last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     grid->scrollTo(last);
+}
+
+void ReadingRecorder::fitTitles()
+{
+    // A column is at least as wide as its title between the header's margins.
+    QTableView *grid = m_controls.DBGrid1;
+    QHeaderView *header = grid->horizontalHeader();
+    const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    for (int i = 0; i < m_model.columnCount(); ++i) {
+        const QVariant font = m_model.headerData(i, Qt::Horizontal, Qt::FontRole);
+        const QFontMetricsF fm(font.isValid() ? font.value<QFont>() : header->font());
+        const QString title = m_model.headerData(i, Qt::Horizontal, Qt::DisplayRole).toString();
+        const int needed = qCeil(fm.horizontalAdvance(title)) + 2 * margin;
+        if (grid->columnWidth(i) < needed)
+            grid->setColumnWidth(i, needed);
+    }
+}
+
+void ReadingRecorder::fitNumberColumn()
+{
+    const QString widest = m_model.widestNumber();
+    if (widest.size() == m_fittedNumberLength)
+        return;
+    m_fittedNumberLength = int(widest.size());
+    // The text as the cell shows it: the style's margins on both sides and the grid line.
+    QTableView *grid = m_controls.DBGrid1;
+    const int margin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    const int text = qCeil(QFontMetricsF(grid->font()).horizontalAdvance(widest));
+    const int needed
+        = std::max(m_numberColumnWidth, text + 2 * margin + (grid->showGrid() ? 1 : 0));
+    // A width the user chose stays unless the number no longer fits in it.
+    const int now = grid->columnWidth(0);
+    if (now < needed || now == m_fittedNumberWidth)
+        grid->setColumnWidth(0, needed);
+    m_fittedNumberWidth = needed;
 }
 
 void ReadingRecorder::RecordNewClick()

@@ -89,6 +89,8 @@ private:
     RecordSwitches switches() const;
     void rowTaken();
     void followNewestRow();
+    void fitTitles();
+    void fitNumberColumn();
     void stopOnFullMemory();
     void sayLimitReached();
     void showJournalNotice(const QString &reason);
@@ -104,4 +106,7 @@ private:
     TableRecorder m_rules {m_table, m_state.counters, m_state.SampleCountdown};
     bool m_unsaved = false;
     RecordJournal m_journal {u"meterlink"_qs};
+    int m_numberColumnWidth = 0; // as designed: the least the "No" column is given
+    int m_fittedNumberWidth = 0; // the width last fitted to the numbers
+    int m_fittedNumberLength = 0;
 };

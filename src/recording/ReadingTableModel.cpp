@@ -18,6 +18,7 @@ ReadingTableModel::ReadingTableModel(const ReadingTable &table, QObject *parent)
     , m_table(table)
     , m_rows(int(table.rowCount()))
 {
+    takeNumbers(0, m_rows);
 }
 
 int ReadingTableModel::rowCount(const QModelIndex &parent) const
@@ -49,6 +50,10 @@ QVariant ReadingTableModel::headerData(int section, Qt::Orientation orientation,
             return WindowLook::arial(11, false);
         return {};
     }
+    // The last column runs past the grid's right edge: its title starts where the column does,
+    // so it shows whole without scrolling.
+    if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole && section == 6)
+        return int(Qt::AlignLeft | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Vertical)
@@ -58,11 +63,44 @@ QVariant ReadingTableModel::headerData(int section, Qt::Orientation orientation,
     return section >= 0 && section < titles.size() ? titles[section] : QVariant();
 }
 
+namespace {
+
+int textLength(qint32 n)
+{
+    int length = n < 0 ? 2 : 1;
+    for (qint64 rest = qAbs(qint64(n)); rest >= 10; rest /= 10)
+        ++length;
+    return length;
+}
+
+} // namespace
+
+void ReadingTableModel::takeNumbers(qsizetype first, qsizetype end)
+{
+    for (qsizetype i = first; i < end; ++i) {
+        const std::optional<qint32> n = m_table.integer(i, ReadingTable::No);
+        if (!n)
+            continue;
+        const int length = textLength(*n);
+        if (length > m_widestLength) {
+            m_widestLength = length;
+            m_widestNumber = n;
+        }
+    }
+}
+
+QString ReadingTableModel::widestNumber() const
+{
+    return m_widestNumber ? QString::number(*m_widestNumber) : QString();
+}
+
 void ReadingTableModel::rowsAppended()
 {
     const int now = int(m_table.rowCount());
     if (now <= m_rows)
         return;
+    // Known before the grid hears of the rows, so it can fit the column as it does.
+    takeNumbers(m_rows, now);
     beginInsertRows({}, m_rows, now - 1);
     m_rows = now;
     endInsertRows();
@@ -72,5 +110,8 @@ void ReadingTableModel::tableReset()
 {
     beginResetModel();
     m_rows = int(m_table.rowCount());
+    m_widestNumber.reset();
+    m_widestLength = 0;
+    takeNumbers(0, m_rows);
     endResetModel();
 }

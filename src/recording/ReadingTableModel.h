@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <optional>
 
 class ReadingTable;
 
@@ -20,7 +21,15 @@ public:
     void rowsAppended();
     void tableReset();
 
+    // The row number of the most characters among the rows shown ("" for none), so the grid
+    // can fit its "No" column. Kept up as rows come, at one look per row added.
+    QString widestNumber() const;
+
 private:
+    void takeNumbers(qsizetype first, qsizetype end);
+
     const ReadingTable &m_table;
     int m_rows = 0;
+    std::optional<qint32> m_widestNumber;
+    int m_widestLength = 0;
 };

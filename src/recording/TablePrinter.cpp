@@ -19,6 +19,9 @@ void TablePrinter::MajPrintClick()
     // Readings keep arriving while the preview is open; the report holds the rows recorded
     // before the command and leaves the grid's selection alone.
     const qsizetype rows = m_table.rowCount();
+    // The report is not printed for an empty table: no preview, no job.
+    if (rows == 0)
+        return;
     const ReadingTable &table = m_table;
     m_prompts.printPreview(m_controls.dialogParent, [&table, rows](QPrinter *printer) {
         printer->setCopyCount(1);

@@ -216,6 +216,9 @@ bool PacketReader::read()
         if ((kind == Scanner::Start || empty) && name == "METADATA" && !metadata && !rows) {
             if (empty || !readMetadata())
                 return fail(u"no FIELDS in the METADATA"_qs);
+            // A packet of another table: its rows would come in as blank rows.
+            if (m_columns.empty())
+                return fail(u"none of its FIELDS is a field of this table"_qs);
             metadata = true;
         } else if ((kind == Scanner::Start || empty) && name == "ROWDATA" && metadata && !rows) {
             if (!empty && !readRows())

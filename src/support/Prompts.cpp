@@ -16,14 +16,52 @@ QMessageBox::StandardButton showBox(QWidget *parent, QMessageBox::Icon icon, con
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
-QString withDefaultExtension(const QString &chosen, const FileDialogOptions &options)
+} // namespace
+
+QString Prompts::withDefaultExtension(const QString &chosen, const QString &extension)
 {
-    if (chosen.isEmpty() || options.defaultExtension.isEmpty())
+    const QFileInfo info(chosen);
+    // A file picked as it is (a device, a FIFO, a file named without one) keeps its name.
+    if (chosen.isEmpty() || extension.isEmpty() || info.fileName().contains(u'.') || info.exists())
         return chosen;
-    return QFileInfo(chosen).suffix().isEmpty() ? chosen + u'.' + options.defaultExtension : chosen;
+    return chosen + u'.' + extension;
 }
 
-} // namespace
+QString Prompts::replaceQuestion(const QString &path)
+{
+    return QFileInfo(path).fileName() + u" already exists.\nDo you want to replace it?"_qs;
+}
+
+QString Prompts::finalSaveName(QWidget *parent, const FileDialogOptions &options,
+                               const std::function<QString(const FileDialogOptions &)> &choose)
+{
+    FileDialogOptions shown = options;
+    for (;;) {
+        const QString chosen = choose(shown);
+        const QString name = withDefaultExtension(chosen, options.defaultExtension);
+        // The dialog asked about the name it gave, if it had to; a name completed here was
+        // never asked about.
+        if (name == chosen || !options.confirmOverwrite || !QFileInfo::exists(name))
+            return name;
+        if (question(parent, replaceQuestion(name)))
+            return name;
+        shown.fileName = name;
+    }
+}
+
+QString Prompts::saveFile(QWidget *parent, const FileDialogOptions &options)
+{
+    return finalSaveName(parent, options, [&](const FileDialogOptions &shown) {
+        return chooseSaveName(parent, shown);
+    });
+}
+
+QString Prompts::savePicture(QWidget *parent, const FileDialogOptions &options)
+{
+    return finalSaveName(parent, options, [&](const FileDialogOptions &shown) {
+        return choosePictureName(parent, shown);
+    });
+}
 
 void QtPrompts::information(QWidget *parent, const QString &text)
 {
@@ -75,19 +113,19 @@ QString QtPrompts::openFile(QWidget *parent, const FileDialogOptions &options)
                                         qtFilter(options.filter));
 }
 
-QString QtPrompts::saveFile(QWidget *parent, const FileDialogOptions &options)
+QString QtPrompts::chooseSaveName(QWidget *parent, const FileDialogOptions &options)
 {
+    // No default suffix for the dialog: a platform dialog would ask about the name as typed and
+    // Qt would add the suffix after it closed. saveFile completes the name and asks instead.
     const QFileDialog::Options flags
         = options.confirmOverwrite ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite;
-    return withDefaultExtension(
-        QFileDialog::getSaveFileName(parent, options.title, options.fileName,
-                                     qtFilter(options.filter), nullptr, flags),
-        options);
+    return QFileDialog::getSaveFileName(parent, options.title, options.fileName,
+                                        qtFilter(options.filter), nullptr, flags);
 }
 
-QString QtPrompts::savePicture(QWidget *parent, const FileDialogOptions &options)
+QString QtPrompts::choosePictureName(QWidget *parent, const FileDialogOptions &options)
 {
-    return saveFile(parent, options);
+    return chooseSaveName(parent, options);
 }
 
 void QtPrompts::printPreview(QWidget *parent, const std::function<void(QPrinter *)> &paint)

@@ -38,11 +38,29 @@ public:
 
     // File dialogs; an empty result means the user cancelled.
     virtual QString openFile(QWidget *parent, const FileDialogOptions &options) = 0;
-    virtual QString saveFile(QWidget *parent, const FileDialogOptions &options) = 0;
-    virtual QString savePicture(QWidget *parent, const FileDialogOptions &options) = 0;
+    // A save dialog's name comes back whole: a new name typed without an extension gets the
+    // default one, and with confirmOverwrite an existing file of the final name is replaced only
+    // after the user said so (No goes back to the dialog).
+    QString saveFile(QWidget *parent, const FileDialogOptions &options);
+    QString savePicture(QWidget *parent, const FileDialogOptions &options);
 
     // Print preview; paint draws the document onto the printer it is given.
     virtual void printPreview(QWidget *parent, const std::function<void(QPrinter *)> &paint) = 0;
+
+    // The name with the default extension added when its file name has no "." at all, as
+    // Qt's own dialog completes a name, and no file of that name exists yet.
+    static QString withDefaultExtension(const QString &chosen, const QString &extension);
+    static QString replaceQuestion(const QString &path);
+
+protected:
+    // The dialogs themselves: the name as the dialog gives it. A dialog that asks before
+    // overwriting asks about the name it returns; saveFile asks about a name it completed.
+    virtual QString chooseSaveName(QWidget *parent, const FileDialogOptions &options) = 0;
+    virtual QString choosePictureName(QWidget *parent, const FileDialogOptions &options) = 0;
+
+private:
+    QString finalSaveName(QWidget *parent, const FileDialogOptions &options,
+                          const std::function<QString(const FileDialogOptions &)> &choose);
 };
 
 // The real dialogs.
@@ -56,10 +74,12 @@ public:
     void applicationError(QWidget *parent, const QString &text) override;
     void notice(QWidget *parent, const QString &text) override;
     QString openFile(QWidget *parent, const FileDialogOptions &options) override;
-    QString saveFile(QWidget *parent, const FileDialogOptions &options) override;
-    QString savePicture(QWidget *parent, const FileDialogOptions &options) override;
     void printPreview(QWidget *parent, const std::function<void(QPrinter *)> &paint) override;
 
     // "Text (*.txt)|*.txt|All (*.*)|*.*" in the form Qt's dialogs take.
     static QString qtFilter(const QString &filter);
+
+protected:
+    QString chooseSaveName(QWidget *parent, const FileDialogOptions &options) override;
+    QString choosePictureName(QWidget *parent, const FileDialogOptions &options) override;
 };

@@ -3,6 +3,7 @@
 #include "support/Prompts.h"
 #include "support/StrictInt.h"
 
+#include <QProcess>
 #include <QTest>
 
 class TestSeams : public QObject
@@ -16,6 +17,8 @@ private Q_SLOTS:
     void overrideOption();
     void commandLine_data();
     void commandLine();
+    void helpAndVersionNeedNoDisplay_data();
+    void helpAndVersionNeedNoDisplay();
     void dialogFilters();
     void strictIntegers_data();
     void strictIntegers();
@@ -118,6 +121,39 @@ void TestSeams::commandLine()
     }
     QCOMPARE(c.switches.Brimlow, brimlow);
     QCOMPARE(c.comOverrides.size(), overrides);
+}
+
+void TestSeams::helpAndVersionNeedNoDisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("--help") << QStringList {u"--help"_qs} << u"--com <N=PATH>"_qs;
+    QTest::newRow("-h") << QStringList {u"-h"_qs} << u"--model <switches>"_qs;
+    QTest::newRow("--help after an option")
+        << QStringList {u"--com"_qs, u"1=/dev/ttyUSB0"_qs, u"--help"_qs} << u"Usage:"_qs;
+    QTest::newRow("--version") << QStringList {u"--version"_qs} << u"MeterLink 2.0\n"_qs;
+    QTest::newRow("-v") << QStringList {u"-v"_qs} << u"MeterLink 2.0\n"_qs;
+}
+
+// The real program, where no window system can be reached: the X11 platform without a display.
+void TestSeams::helpAndVersionNeedNoDisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(u"DISPLAY"_qs);
+    environment.remove(u"WAYLAND_DISPLAY"_qs);
+    environment.insert(u"QT_QPA_PLATFORM"_qs, u"xcb"_qs);
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(METERLINK_PATH), arguments);
+    QVERIFY(program.waitForFinished(60000));
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    const QByteArray err = program.readAllStandardError();
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(program.exitCode() == 0, err.constData());
+    QVERIFY2(out.contains(expected), qPrintable(out));
+    QVERIFY2(err.isEmpty(), err.constData());
 }
 
 void TestSeams::dialogFilters()

@@ -110,6 +110,8 @@ private Q_SLOTS:
     void limitsColourTheBand_data();
     void limitsColourTheBand();
     void labelsAndTicks();
+    void labelsAreWhole_data();
+    void labelsAreWhole();
     void scaleWithoutLabelsDrawsOnlyTheBand();
     void needleAlongItsLine_data();
     void needleAlongItsLine();
@@ -245,6 +247,71 @@ void TestAnalogDial::labelsAndTicks()
     for (int x = 180; x < 194; ++x)
         width += d.pixel({x, 24}) == Red;
     QCOMPARE(width, 4);
+}
+
+void TestAnalogDial::labelsAreWhole_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<DialScale>("scale");
+    for (const ScaleChoice &s : Scales) {
+        if (!dialLabelSet(s.code).labels.isEmpty())
+            QTest::newRow(qPrintable(QString::fromUtf16(s.code)))
+                << QString::fromUtf16(s.code) << s.scale;
+    }
+}
+
+// Every label of every scale lies inside the dial's picture in the font it is drawn in, and
+// shows whole there: its text drawn alone where the dial draws it loses no pixel to the
+// picture's edges, and each of those pixels is inked on the dial.
+void TestAnalogDial::labelsAreWhole()
+{
+    QFETCH(QString, code);
+    QFETCH(DialScale, scale);
+    Dial d(code, scale);
+    d.dial->KDsetup(1);
+    const QImage &image = d.dial->image();
+    const QFont &font = d.dial->labelFont();
+    const QFontMetrics fm(font);
+    const auto ink = [&](const QString &text, QPoint baseline, QSize canvas, QPoint shift) {
+        QImage alone(canvas, QImage::Format_RGB32);
+        alone.fill(Qt::white);
+        QPainter p(&alone);
+        p.setRenderHint(QPainter::TextAntialiasing, false);
+        p.setFont(font);
+        p.setPen(Qt::black);
+        p.drawText(baseline + shift, text);
+        p.end();
+        QList<QPoint> inked;
+        for (int y = 0; y < alone.height(); ++y)
+            for (int x = 0; x < alone.width(); ++x)
+                if (alone.pixel(x, y) != White)
+                    inked << QPoint(x, y) - shift;
+        return inked;
+    };
+
+    const DialFaceLayout face = dialFaceLayout({371, 143}, code, scale, d.dial->labelExtent());
+    qsizetype labels = 0;
+    for (const DialFaceLayout::Mark &m : face.marks) {
+        if (m.text.isEmpty())
+            continue;
+        ++labels;
+        const QPoint baseline = m.textTopLeft + QPoint(0, fm.ascent());
+        const QRect box = QRect(m.textTopLeft, QSize(fm.horizontalAdvance(m.text), fm.height()))
+            | fm.boundingRect(m.text).translated(baseline);
+        const QString where = u"\"%1\" at %2,%3 %4x%5"_qs.arg(m.text)
+                                  .arg(box.x())
+                                  .arg(box.y())
+                                  .arg(box.width())
+                                  .arg(box.height());
+        QVERIFY2(d.dial->rect().contains(box), qPrintable(where));
+        const QList<QPoint> whole = ink(m.text, baseline, image.size() + QSize(100, 100), {50, 50});
+        const QList<QPoint> shown = ink(m.text, baseline, image.size(), {});
+        QVERIFY(!whole.isEmpty());
+        QVERIFY2(shown == whole, qPrintable(where));
+        for (const QPoint &p : shown)
+            QVERIFY2(image.pixel(p) != White, qPrintable(where));
+    }
+    QCOMPARE(labels, dialLabelSet(code).labels.size());
 }
 
 void TestAnalogDial::scaleWithoutLabelsDrawsOnlyTheBand()
@@ -428,7 +495,7 @@ void TestAnalogDial::faceIsTheDotByDotDrawing()
     expected.fill(Qt::white);
     QPainter p(&expected);
     p.setFont(d.dial->labelFont());
-    const DialFaceLayout face = dialFaceLayout({371, 143}, code, scale);
+    const DialFaceLayout face = dialFaceLayout({371, 143}, code, scale, d.dial->labelExtent());
     for (const DialFaceLayout::Mark &m : face.marks) {
         if (!m.text.isEmpty()) {
             p.setPen(QPen(Qt::black, 1));

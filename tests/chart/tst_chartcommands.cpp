@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -27,9 +28,12 @@ private Q_SLOTS:
     void pageSizeAppliesOnceAfterTyping();
     void pageSizeRefusals_data();
     void pageSizeRefusals();
+    void refusedPageSizeShowsTheSizeInForce();
     void fill();
     void enlargeAndRestore();
     void saveAsBitmap();
+    void saveAsksAboutTheCompletedName_data();
+    void saveAsksAboutTheCompletedName();
     void saveFailureIsReported();
     void saveFollowsTheWriterRule_data();
     void saveFollowsTheWriterRule();
@@ -55,6 +59,15 @@ struct Window
         QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
     }
     void show(const QString &frame) { QVERIFY(!t.showFrame(frame)); }
+    // The chart as it shows with its toolbar out of the way.
+    QImage chartAlone()
+    {
+        QWidget *toolBar = t.find<QWidget>(u"ChartToolBar"_qs);
+        toolBar->hide();
+        const QImage alone = t.find<QWidget>(u"Chtshow"_qs)->grab().toImage();
+        toolBar->show();
+        return alone;
+    }
 };
 
 } // namespace
@@ -144,6 +157,31 @@ void TestChartCommands::pageSizeRefusals()
     QCOMPARE(w.chart().PageSize(), 100);
 }
 
+void TestChartCommands::refusedPageSizeShowsTheSizeInForce()
+{
+    Window w;
+    auto *edit = w.t.find<QLineEdit>(u"Maxrecord"_qs);
+    auto *timer = w.t.find<QTimer>(u"Timer2"_qs);
+    edit->selectAll();
+    QTest::keyClicks(edit, u"50"_qs);
+    QTRY_VERIFY_WITH_TIMEOUT(!timer->isActive(), 5000);
+    QCOMPARE(w.chart().PageSize(), 50);
+
+    edit->selectAll();
+    QTest::keyClicks(edit, u"00"_qs);
+    QTRY_COMPARE_WITH_TIMEOUT(w.t.prompts.texts(u"applicationError"_qs).size(), 1, 5000);
+    QCOMPARE(edit->text(), u"50"_qs);
+    QCOMPARE(w.chart().PageSize(), 50);
+    QVERIFY(!timer->isActive());
+
+    // The edit goes on taking sizes.
+    edit->selectAll();
+    QTest::keyClicks(edit, u"7"_qs);
+    QTRY_VERIFY_WITH_TIMEOUT(!timer->isActive(), 5000);
+    QCOMPARE(w.chart().PageSize(), 7);
+    QCOMPARE(w.t.prompts.texts(u"applicationError"_qs).size(), 1);
+}
+
 void TestChartCommands::fill()
 {
     Window w;
@@ -213,8 +251,68 @@ void TestChartCommands::saveAsBitmap()
     QCOMPARE(reader.format(), QByteArray("bmp"));
     const QImage saved = reader.read();
     QCOMPARE(saved.size(), QSize(373, 353));
-    QCOMPARE(saved,
-             w.t.find<QWidget>(u"Chtshow"_qs)->grab().toImage().convertToFormat(saved.format()));
+    // The chart alone, without the toolbar laid over its top strip.
+    QWidget *chart = w.t.find<QWidget>(u"Chtshow"_qs);
+    QVERIFY(chart->isAncestorOf(w.t.find<QWidget>(u"ChartToolBar"_qs)));
+    QVERIFY(saved != chart->grab().toImage().convertToFormat(saved.format()));
+    QCOMPARE(saved, w.chartAlone().convertToFormat(saved.format()));
+}
+
+void TestChartCommands::saveAsksAboutTheCompletedName_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("replace"); // the answer to the question, when it comes
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("existing name without extension, No") << u"chart"_qs << false << true << false;
+    QTest::newRow("existing name without extension, Yes") << u"chart"_qs << true << true << true;
+    QTest::newRow("existing name as the dialog asked about it")
+        << u"chart.bmp"_qs << false << false << true;
+    QTest::newRow("new name without extension") << u"other"_qs << false << false << true;
+}
+
+// The dialog hands back the name as typed; the picture is saved under the name with its
+// extension, and an existing file of that name is replaced only after a Yes.
+void TestChartCommands::saveAsksAboutTheCompletedName()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, replace);
+    QFETCH(bool, asked);
+    QFETCH(bool, written);
+    Window w;
+    w.show(u"A00012340010D"_qs);
+    QTemporaryDir dir;
+    const QString existing = dir.filePath(u"chart.bmp"_qs);
+    const QByteArray earlier = "earlier picture";
+    {
+        QFile f(existing);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(earlier) == earlier.size());
+    }
+    const QString final = dir.filePath(typed.endsWith(u".bmp"_qs) ? typed : typed + u".bmp"_qs);
+
+    w.t.prompts.fileAnswers = {dir.filePath(typed)};
+    w.t.prompts.questionAnswers = {replace};
+    w.click(u"BtSave");
+
+    const QStringList questions = w.t.prompts.texts(u"question"_qs);
+    QCOMPARE(questions,
+             asked ? QStringList {u"chart.bmp already exists.\nDo you want to replace it?"_qs}
+                   : QStringList {});
+    if (asked && !replace) {
+        // Back to the dialog with the completed name; cancelled there.
+        QCOMPARE(w.t.prompts.fileDialogs.size(), 2);
+        QCOMPARE(w.t.prompts.fileDialogs.last().fileName, existing);
+    }
+    QCOMPARE(w.t.prompts.texts(u"information"_qs),
+             written ? QStringList {u"Graphic has saved on "_qs + final} : QStringList {});
+    if (final == existing) {
+        QFile f(existing);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll() == earlier, !written);
+    } else {
+        QCOMPARE(QImageReader(final).format(), QByteArray("bmp"));
+        QVERIFY(!QFile::exists(dir.filePath(typed)));
+    }
 }
 
 void TestChartCommands::saveFailureIsReported()
@@ -294,8 +392,7 @@ void TestChartCommands::saveFollowsTheWriterRule()
     }
     const QImage saved = QImage::fromData(bytes, "BMP");
     QCOMPARE(saved.size(), QSize(373, 353));
-    QCOMPARE(saved,
-             w.t.find<QWidget>(u"Chtshow"_qs)->grab().toImage().convertToFormat(saved.format()));
+    QCOMPARE(saved, w.chartAlone().convertToFormat(saved.format()));
 }
 
 void TestChartCommands::readingsReachTheChart()

@@ -41,6 +41,10 @@ private Q_SLOTS:
     void bandDots();
     void labels_data();
     void labels();
+    void keepInside_data();
+    void keepInside();
+    void labelsKeptInside_data();
+    void labelsKeptInside();
     void majorDots_data();
     void majorDots();
     void labelsBeyondTheLastStepAreLeftOut();
@@ -210,6 +214,68 @@ void TestDialGeometry::labels()
     // Texts and offsets come straight from the scale's set.
     const DialLabelSet &set = dialLabelSet(code);
     QCOMPARE(set.labels.size(), steps.size());
+}
+
+void TestDialGeometry::keepInside_data()
+{
+    QTest::addColumn<QPoint>("topLeft");
+    QTest::addColumn<QRect>("extent");
+    QTest::addColumn<QPoint>("kept");
+    const QRect text(0, 0, 24, 12);
+    QTest::newRow("inside") << QPoint(10, 10) << text << QPoint(10, 10);
+    QTest::newRow("touching the right and bottom edges")
+        << QPoint(76, 38) << text << QPoint(76, 38);
+    QTest::newRow("over the left edge") << QPoint(-4, 20) << text << QPoint(0, 20);
+    QTest::newRow("over the right edge") << QPoint(90, 20) << text << QPoint(76, 20);
+    QTest::newRow("over the top and bottom")
+        << QPoint(5, -3) << QRect(0, 0, 24, 60) << QPoint(5, 0);
+    QTest::newRow("ink left of the corner") << QPoint(0, 0) << QRect(-2, 0, 24, 12) << QPoint(2, 0);
+    QTest::newRow("wider than the picture")
+        << QPoint(-4, 0) << QRect(0, 0, 120, 12) << QPoint(0, 0);
+}
+
+// A picture of 100 x 50 pixels.
+void TestDialGeometry::keepInside()
+{
+    QFETCH(QPoint, topLeft);
+    QFETCH(QRect, extent);
+    QFETCH(QPoint, kept);
+    QCOMPARE(::keepInside(topLeft, extent, QSize(100, 50)), kept);
+}
+
+void TestDialGeometry::labelsKeptInside_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<DialScale>("scale");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QList<QPoint>>("places");
+    // Labels that fit stay where their offsets put them.
+    QTest::newRow("4") << u"4"_qs << Scale4 << QStringList {u"-40"_qs, u"0"_qs, u"40"_qs}
+                       << QList<QPoint> {{1, 95}, {183, 8}, {353, 95}};
+    QTest::newRow("13") << u"13"_qs << Scale10 << QStringList {u"-1000"_qs, u"0"_qs, u"1000"_qs}
+                        << QList<QPoint> {{0, 95}, {183, 8}, {343, 97}};
+}
+
+// Texts 6 pixels a character and 12 high, in the shipped panel's 367 x 139 picture.
+void TestDialGeometry::labelsKeptInside()
+{
+    QFETCH(QString, code);
+    QFETCH(DialScale, scale);
+    QFETCH(QStringList, texts);
+    QFETCH(QList<QPoint>, places);
+    const DialFaceLayout face = dialFaceLayout(Panel, code, scale, [](const QString &text) {
+        return QRect(0, 0, 6 * int(text.size()), 12);
+    });
+    for (const DialFaceLayout::Mark &m : face.marks) {
+        if (m.text.isEmpty())
+            continue;
+        QVERIFY2(
+            QRect(0, 0, 367, 139).contains(QRect(m.textTopLeft, QSize(6 * int(m.text.size()), 12))),
+            qPrintable(m.text));
+        const qsizetype i = texts.indexOf(m.text);
+        if (i >= 0)
+            QCOMPARE(m.textTopLeft, places[i]);
+    }
 }
 
 void TestDialGeometry::majorDots_data()

@@ -420,8 +420,8 @@ void TestDataFiles::tolerantPackets_data()
         << QStringList {u"|||12345678901234567890|\u03A9|||"_qs};
     QTest::newRow("empty number attribute")
         << packet(allFields, "<ROW No=\"\" Nval=\"-3\"/>") << QStringList {u"|||||||-3"_qs};
-    QTest::newRow("no rows") << QByteArray(
-        "<DATAPACKET><METADATA><FIELDS/></METADATA><ROWDATA/></DATAPACKET>")
+    QTest::newRow("no rows") << QByteArray("<DATAPACKET><METADATA><FIELDS>" + allFields
+                                           + "</FIELDS></METADATA><ROWDATA/></DATAPACKET>")
                              << QStringList {};
 }
 
@@ -453,6 +453,16 @@ void TestDataFiles::xmlLoadFailures_data()
         "<DATAPACKET><METADATA><FIELDS/></METADATA></DATAPACKET>")
                                 << true;
     QTest::newRow("no METADATA") << QByteArray("<DATAPACKET><ROWDATA/></DATAPACKET>") << true;
+    QTest::newRow("no field of this table")
+        << packet("<FIELD attrname=\"Name\" fieldtype=\"string\"/><FIELD attrname=\"Size\"/>",
+                  "<ROW Name=\"a\" Size=\"1\"/><ROW Name=\"b\"/>")
+        << true;
+    QTest::newRow("no fields, rows")
+        << QByteArray("<DATAPACKET><METADATA><FIELDS/></METADATA><ROWDATA><ROW No=\"1\"/>"
+                      "</ROWDATA></DATAPACKET>")
+        << true;
+    QTest::newRow("no fields, no rows")
+        << QByteArray("<DATAPACKET><METADATA><FIELDS/></METADATA><ROWDATA/></DATAPACKET>") << true;
     QTest::newRow("bad i4") << packet(allFields, "<ROW No=\"1x\"/>") << true;
     QTest::newRow("i4 beyond 32 bits") << packet(allFields, "<ROW Nval=\"2147483648\"/>") << true;
     QTest::newRow("unknown element") << packet(allFields, "<ROW/><ITEM/>") << true;

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,6 +29,9 @@ private Q_SLOTS:
     void openXmlAsksBeforeUnsavedRowsGo_data();
     void openXmlAsksBeforeUnsavedRowsGo();
     void failingLoadSaysSo();
+    void saveAsksAboutTheCompletedName();
+    void packetOfAnotherTableFails();
+    void openXmlMakesTheFirstRowCurrent();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -251,6 +255,84 @@ void TestDataFilesWindow::failingLoadSaysSo()
     QCOMPARE(w.grid()->model()->rowCount(), 2);
     QCOMPARE(w.cell(1, 1), u"kept"_qs);
     QVERIFY(w.recorder().hasUnsavedRows());
+}
+
+// "rows" typed where rows.xls exists: the question comes for rows.xls, and No keeps the file.
+void TestDataFilesWindow::saveAsksAboutTheCompletedName()
+{
+    Window w;
+    w.record(1);
+    const QString existing = path(u"rows.xls"_qs);
+    QVERIFY(writeFile(existing, "earlier"));
+    w.t.prompts.questionAnswers << false;
+    w.save(path(u"rows"_qs));
+    QCOMPARE(w.t.prompts.texts(u"question"_qs),
+             QStringList {u"rows.xls already exists.\nDo you want to replace it?"_qs});
+    QCOMPARE(w.t.prompts.texts(u"saveFile"_qs).size(), 2); // back to the dialog, cancelled there
+    QCOMPARE(w.t.prompts.fileDialogs.last().fileName, existing);
+    QCOMPARE(readFile(existing), QByteArray("earlier"));
+    QVERIFY(!QFile::exists(path(u"rows"_qs)));
+    QVERIFY(w.recorder().hasUnsavedRows());
+    QCOMPARE(w.t.prompts.texts(u"information"_qs), QStringList {});
+
+    w.t.prompts.clear();
+    w.t.prompts.questionAnswers << true;
+    w.save(path(u"rows"_qs));
+    QCOMPARE(w.t.prompts.texts(u"information"_qs),
+             QStringList {u"save table to specified file: "_qs + existing + u" Scuss!"_qs});
+    QVERIFY(readFile(existing).startsWith("No\tTime"));
+    QVERIFY(!w.recorder().hasUnsavedRows());
+}
+
+// A well-formed packet none of whose fields is ours: "Failed to Load File!", and the table, its
+// saved state and the counters stay as they were.
+void TestDataFilesWindow::packetOfAnotherTableFails()
+{
+    Window w;
+    w.record(1);
+    w.record(2);
+    const auto counters = w.t.window->state().counters;
+    const QString file = path(u"other.xml"_qs);
+    QVERIFY(writeFile(file,
+                      "<?xml version=\"1.0\" standalone=\"yes\"?>\r\n<DATAPACKET Version=\"2.0\">"
+                      "<METADATA><FIELDS><FIELD attrname=\"Name\" fieldtype=\"string\" "
+                      "WIDTH=\"20\"/><FIELD attrname=\"Size\" fieldtype=\"i4\"/></FIELDS>"
+                      "<PARAMS/></METADATA><ROWDATA><ROW Name=\"a\" Size=\"1\"/>"
+                      "<ROW Name=\"b\" Size=\"2\"/><ROW Name=\"c\" Size=\"3\"/></ROWDATA>"
+                      "</DATAPACKET>\r\n"));
+    w.t.prompts.questionAnswers << true; // the unsaved rows may go: the load fails all the same
+    w.open(file);
+    QCOMPARE(w.t.prompts.texts(u"error"_qs), QStringList {u"Failed to Load File!"_qs});
+    QCOMPARE(w.table().rowCount(), 2);
+    QCOMPARE(w.grid()->model()->rowCount(), 2);
+    QCOMPARE(w.cell(1, 3), u"2.000"_qs);
+    QVERIFY(w.recorder().hasUnsavedRows());
+    QCOMPARE(w.t.window->state().counters.RecordNo, counters.RecordNo);
+    QCOMPARE(w.t.window->state().counters.RecordedCount, counters.RecordedCount);
+}
+
+void TestDataFilesWindow::openXmlMakesTheFirstRowCurrent()
+{
+    Window w;
+    w.t.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.t.window.get()));
+    ReadingTable packet;
+    for (int n = 1; n <= 50; ++n) {
+        ReadingTable::Row r;
+        r.no = n;
+        r.value = QString::number(n);
+        packet.append(r);
+    }
+    QVERIFY(TableFiles::saveXml(packet, path(u"fifty.xml"_qs)));
+    w.record(1);
+    w.record(2);
+    QCOMPARE(w.grid()->currentIndex().row(), 1);
+    w.t.prompts.questionAnswers << true;
+    w.open(path(u"fifty.xml"_qs));
+    QCOMPARE(w.grid()->model()->rowCount(), 50);
+    QCOMPARE(w.grid()->currentIndex().row(), 0);
+    QVERIFY(w.grid()->selectionModel()->isRowSelected(0, {}));
+    QCOMPARE(w.grid()->verticalScrollBar()->value(), 0); // the first row in view
 }
 
 void TestDataFilesWindow::openXmlAsksBeforeUnsavedRowsGo_data()

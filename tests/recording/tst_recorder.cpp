@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -29,6 +31,9 @@ private Q_SLOTS:
     void samplingIntervalZeroTakesEveryReading();
     void intervalThatIsNoNumberEndsTheFrame();
     void fullMemoryStopsRecordingUntilNew();
+    void gridFollowsOnlyAtTheBottom();
+    void numberColumnFitsTheLongestNumber_data();
+    void numberColumnFitsTheLongestNumber();
 };
 
 namespace {
@@ -206,6 +211,86 @@ void TestRecorder::fullMemoryStopsRecordingUntilNew()
     QVERIFY(!w.show(u"A00012340010D"_qs));
     QCOMPARE(w.table().rowCount(), 1);
     QCOMPARE(w.table().row(0).no, std::optional<qint32>(1));
+}
+
+// As a terminal does: new rows keep the view on the newest row while it is at the bottom; once
+// the user scrolls up they leave it alone, and back at the bottom it follows again.
+void TestRecorder::gridFollowsOnlyAtTheBottom()
+{
+    Window w;
+    w.t.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.t.window.get()));
+    auto *grid = w.t.find<QTableView>(u"DBGrid1"_qs);
+    QScrollBar *bar = grid->verticalScrollBar();
+    const auto newestShown = [&] {
+        const QModelIndex newest = grid->model()->index(grid->model()->rowCount() - 1, 0);
+        return grid->currentIndex() == newest
+            && grid->viewport()->rect().contains(grid->visualRect(newest));
+    };
+
+    for (int i = 0; i < 40; ++i)
+        QVERIFY(!w.show(u"A00012340010D"_qs));
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(newestShown());
+
+    // The user scrolls up and picks a row: new rows move neither.
+    bar->setValue(5);
+    const QModelIndex picked = grid->model()->index(8, 0);
+    grid->setCurrentIndex(picked);
+    for (int i = 0; i < 20; ++i)
+        QVERIFY(!w.show(u"A00012340010D"_qs));
+    QCOMPARE(w.table().rowCount(), 60);
+    QCOMPARE(bar->value(), 5);
+    QCOMPARE(grid->currentIndex(), picked);
+
+    // Back at the bottom: following again.
+    bar->setValue(bar->maximum());
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(!w.show(u"A00012340010D"_qs));
+        QCOMPARE(bar->value(), bar->maximum());
+        QVERIFY(newestShown());
+    }
+}
+
+void TestRecorder::numberColumnFitsTheLongestNumber_data()
+{
+    QTest::addColumn<qint32>("firstNo"); // the record number the run starts at
+    QTest::addColumn<int>("rows");
+    QTest::newRow("10000 and on") << qint32(9998) << 4;
+    QTest::newRow("ten million: limitless") << qint32(9999998) << 3;
+    QTest::newRow("the largest number a row holds") << qint32(2147483646) << 1;
+}
+
+// The numbers as the cells show them, not cut short: the column is at least as wide as the
+// grid's own measure of the cells in view.
+void TestRecorder::numberColumnFitsTheLongestNumber()
+{
+    QFETCH(qint32, firstNo);
+    QFETCH(int, rows);
+    Window w;
+    w.t.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.t.window.get()));
+    auto *grid = w.t.find<QTableView>(u"DBGrid1"_qs);
+    const int designed = grid->columnWidth(0);
+    QVERIFY(!w.show(u"A00012340010D"_qs));
+    QCOMPARE(grid->columnWidth(0), designed); // "1" fits as it was
+
+    w.t.window->state().counters.RecordNo = firstNo;
+    for (int i = 0; i < rows; ++i)
+        QVERIFY(!w.show(u"A00012340010D"_qs));
+    const QString longest = QString::number(firstNo + rows - 1);
+    QCOMPARE(grid->model()->data(grid->model()->index(rows, 0)).toString(), longest);
+    const int measured = static_cast<QAbstractItemView *>(grid)->sizeHintForColumn(0);
+    QVERIFY2(grid->columnWidth(0) >= measured,
+             qPrintable(u"%1 < %2"_qs.arg(grid->columnWidth(0)).arg(measured)));
+    const int margin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    QVERIFY(QFontMetricsF(grid->font()).horizontalAdvance(longest) + 2 * margin
+            <= grid->columnWidth(0) - 1);
+
+    // New empties the table: the column goes back to its width as designed.
+    w.t.find<QToolButton>(u"BtNew"_qs)->click();
+    QCOMPARE(grid->columnWidth(0), designed);
 }
 
 QTEST_MAIN(TestRecorder)

@@ -39,6 +39,7 @@ private Q_SLOTS:
     void unitStarIsTheOhmSymbol();
     void printCommand_data();
     void printCommand();
+    void emptyTablePrintsNothing();
 };
 
 namespace {
@@ -412,7 +413,6 @@ void TestTablePrint::printCommand_data()
     QTest::addColumn<qsizetype>("rowsAtClick");
     QTest::addColumn<qsizetype>("rowsRecordedMeanwhile");
     QTest::addColumn<int>("pages");
-    QTest::newRow("empty table: headers only") << qsizetype(0) << qsizetype(0) << 1;
     QTest::newRow("full page") << qsizetype(37) << qsizetype(0) << 1;
     QTest::newRow("one over") << qsizetype(38) << qsizetype(0) << 2;
     QTest::newRow("rows recorded later stay out") << qsizetype(37) << qsizetype(5) << 1;
@@ -464,6 +464,27 @@ void TestTablePrint::printCommand()
     QCOMPARE(pdf.mediaBoxes.size(), pages);
     for (const QSizeF &box : pdf.mediaBoxes)
         QVERIFY2(isA4Portrait(box), qPrintable(u"%1 x %2"_qs.arg(box.width()).arg(box.height())));
+}
+
+// The report is not printed for an empty table: Print shows no preview and starts no job, also
+// when rows arrive afterwards.
+void TestTablePrint::emptyTablePrintsNothing()
+{
+    TestWindow w;
+    w.window->show();
+    w.find<QToolButton>(u"MajPrint"_qs)->click();
+    QVERIFY(w.prompts.shown.isEmpty());
+    QVERIFY(!w.prompts.lastPreview);
+
+    // Rows recorded and New pressed: empty again, nothing printed again.
+    ReadingRecorder &recorder = w.window->recorder();
+    fill(recorder.table(), 2);
+    recorder.model().rowsAppended();
+    w.find<QToolButton>(u"RecordNew"_qs)->click();
+    w.prompts.clear();
+    w.find<QToolButton>(u"MajPrint"_qs)->click();
+    QVERIFY(w.prompts.shown.isEmpty());
+    QVERIFY(!w.prompts.lastPreview);
 }
 
 QTEST_MAIN(TestTablePrint)

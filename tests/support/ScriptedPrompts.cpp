@@ -18,12 +18,12 @@ QString ScriptedPrompts::openFile(QWidget *, const FileDialogOptions &options)
     return fileAnswer(u"openFile"_qs, options);
 }
 
-QString ScriptedPrompts::saveFile(QWidget *, const FileDialogOptions &options)
+QString ScriptedPrompts::chooseSaveName(QWidget *, const FileDialogOptions &options)
 {
     return fileAnswer(u"saveFile"_qs, options);
 }
 
-QString ScriptedPrompts::savePicture(QWidget *, const FileDialogOptions &options)
+QString ScriptedPrompts::choosePictureName(QWidget *, const FileDialogOptions &options)
 {
     return fileAnswer(u"savePicture"_qs, options);
 }

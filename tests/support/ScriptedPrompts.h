@@ -42,12 +42,15 @@ public:
     // Not waited for: whileNextBoxIsOpen is for the boxes that are.
     void notice(QWidget *, const QString &text) override { shown.append({u"notice"_qs, text}); }
     QString openFile(QWidget *, const FileDialogOptions &options) override;
-    QString saveFile(QWidget *, const FileDialogOptions &options) override;
-    QString savePicture(QWidget *, const FileDialogOptions &options) override;
     void printPreview(QWidget *, const std::function<void(QPrinter *)> &paint) override;
 
     QStringList texts(const QString &kind) const;
     void clear() { shown.clear(); }
+
+protected:
+    // Answer with the scripted names as typed: saveFile and savePicture complete them.
+    QString chooseSaveName(QWidget *, const FileDialogOptions &options) override;
+    QString choosePictureName(QWidget *, const FileDialogOptions &options) override;
 
 private:
     void record(const QString &kind, const QString &text)

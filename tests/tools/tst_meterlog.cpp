@@ -30,6 +30,8 @@ private Q_SLOTS:
     void samplingInterval();
     void reportPages_data();
     void reportPages();
+    void emptyTableHasNoReport_data();
+    void emptyTableHasNoReport();
     void textAndXmlRoundTrip();
     void convertIntoAFifo_data();
     void convertIntoAFifo();
@@ -341,7 +343,6 @@ void TestMeterlog::reportPages_data()
     QTest::addColumn<QString>("outName");
     QTest::addColumn<int>("pages");
 
-    QTest::newRow("empty table") << 0 << u"report.pdf"_qs << 1;
     QTest::newRow("37 rows fill one page") << 37 << u"report.pdf"_qs << 1;
     QTest::newRow("38 rows need two") << 38 << u"REPORT.PDF"_qs << 2;
     QTest::newRow("75 rows need three") << 75 << u"report.Pdf"_qs << 3;
@@ -364,6 +365,39 @@ void TestMeterlog::reportPages()
     const QByteArray pdf = readFile(out);
     QVERIFY(pdf.startsWith("%PDF-"));
     QCOMPARE(pdfPages(pdf), pages);
+}
+
+void TestMeterlog::emptyTableHasNoReport_data()
+{
+    QTest::addColumn<QString>("inName");
+    QTest::addColumn<bool>("outExists"); // an earlier report of that name
+    QTest::newRow("XML packet, no earlier report") << u"empty.xml"_qs << false;
+    QTest::newRow("text file, earlier report") << u"empty.txt"_qs << true;
+}
+
+// As the window's Print does nothing for an empty table, convert writes no report of one.
+void TestMeterlog::emptyTableHasNoReport()
+{
+    QFETCH(QString, inName);
+    QFETCH(bool, outExists);
+    QTemporaryDir dir;
+    const QString in = dir.filePath(inName);
+    QVERIFY(TableFiles::save(ReadingTable(), in));
+    const QString out = dir.filePath(u"report.pdf"_qs);
+    const QByteArray earlier = "an earlier report";
+    if (outExists)
+        QVERIFY(writeFile(out, earlier));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(u"QT_QPA_PLATFORM"_qs);
+    const MeterlogResult run = runMeterlog({u"convert"_qs, in, out}, environment);
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, 4);
+    QVERIFY2(run.err.contains("empty"), run.err.constData());
+    QVERIFY2(run.err.contains(in.toLocal8Bit()), run.err.constData());
+    QCOMPARE(QFile::exists(out), outExists);
+    if (outExists)
+        QCOMPARE(readFile(out), earlier);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), outExists ? 2 : 1);
 }
 
 void TestMeterlog::textAndXmlRoundTrip()

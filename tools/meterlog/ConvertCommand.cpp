@@ -42,6 +42,10 @@ int convertTableFile(const QString &in, const QString &out)
             return complain(ExitCode::OutputUnwritable, cannotWrite(out, error));
         return ExitCode::Done;
     }
+    // As in the window, the report is not printed for an empty table.
+    if (table.rowCount() == 0)
+        return complain(ExitCode::InputUnreadable,
+                        u"the table in "_qs + in + u" is empty: no report is written"_qs);
     // Through the same writer as the table files: a failed report leaves no torn PDF, and a
     // pipe or device gets the document itself.
     SafeFileWriter file(out);

@@ -361,7 +361,8 @@ Conversion:
   meterlog convert IN OUT
                    Load IN as the window's Open does (".xml": XML packet, otherwise text) and
                    write OUT: ".pdf" (any case) the printed report, ".xml" the XML packet,
-                   anything else the text form.
+                   anything else the text form. An empty table has no report: nothing is
+                   written and the exit code is 4.
 
 Recovery:
   meterlog --recover JOURNAL OUT
@@ -381,7 +382,7 @@ Exit codes:
   2    usage error; also an output naming the file of an input or of the other output
   3    the port, cable or bridge could not be opened
   4    the input could not be read (--from or --from-hid capture, convert's IN, the
-       journal of --recover)
+       journal of --recover), or convert's IN holds no rows for a report
   5    the output could not be written (--out, --capture, convert's OUT, --recover's OUT,
        or standard output with --json, other than a closed pipe)
   128+signal (130, 143, 129)   ended at once by a second signal
