@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 
 namespace {
 
@@ -16,11 +17,23 @@ QMessageBox::StandardButton showBox(QWidget *parent, QMessageBox::Icon icon, con
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
-QString withDefaultExtension(const QString &chosen, const FileDialogOptions &options)
+// The extension of a Qt name filter's first pattern ("csv" for "CSV File (*.csv)"); the
+// default extension when that pattern is no plain "*.ext" or no default is given.
+QString filterExtension(const QString &nameFilter, const FileDialogOptions &options)
 {
-    if (chosen.isEmpty() || options.defaultExtension.isEmpty())
-        return chosen;
-    return QFileInfo(chosen).suffix().isEmpty() ? chosen + u'.' + options.defaultExtension : chosen;
+    if (options.defaultExtension.isEmpty())
+        return {};
+    const qsizetype open = nameFilter.lastIndexOf(u'(');
+    const qsizetype close = nameFilter.indexOf(u')', open + 1);
+    if (open < 0 || close < 0)
+        return options.defaultExtension;
+    const QString first
+        = nameFilter.mid(open + 1, close - open - 1).split(u' ', Qt::SkipEmptyParts).value(0);
+    const QString extension = first.mid(2);
+    static const QRegularExpression plain(u"^[A-Za-z0-9_]+$"_qs);
+    if (!first.startsWith(u"*."_qs) || !plain.match(extension).hasMatch())
+        return options.defaultExtension;
+    return extension;
 }
 
 } // namespace
@@ -77,12 +90,34 @@ QString QtPrompts::openFile(QWidget *parent, const FileDialogOptions &options)
 
 QString QtPrompts::saveFile(QWidget *parent, const FileDialogOptions &options)
 {
-    const QFileDialog::Options flags
-        = options.confirmOverwrite ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite;
-    return withDefaultExtension(
-        QFileDialog::getSaveFileName(parent, options.title, options.fileName,
-                                     qtFilter(options.filter), nullptr, flags),
-        options);
+    QFileDialog dialog(parent, options.title, options.fileName);
+    prepareSaveDialog(dialog, options);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return savedName(dialog.selectedFiles().value(0), dialog.selectedNameFilter(), options);
+}
+
+void QtPrompts::prepareSaveDialog(QFileDialog &dialog, const FileDialogOptions &options)
+{
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
+    dialog.setNameFilter(qtFilter(options.filter));
+    dialog.setDefaultSuffix(filterExtension(dialog.selectedNameFilter(), options));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, options](const QString &nameFilter) {
+                         dialog.setDefaultSuffix(filterExtension(nameFilter, options));
+                     });
+}
+
+QString QtPrompts::savedName(const QString &chosen, const QString &selectedFilter,
+                             const FileDialogOptions &options)
+{
+    const QString extension = filterExtension(selectedFilter, options);
+    // As Qt's own dialog adds its default suffix: to a name without any dot.
+    if (chosen.isEmpty() || extension.isEmpty() || QFileInfo(chosen).fileName().contains(u'.'))
+        return chosen;
+    return chosen + u'.' + extension;
 }
 
 QString QtPrompts::savePicture(QWidget *parent, const FileDialogOptions &options)
