@@ -159,6 +159,21 @@ void BM_SaveText(benchmark::State &state)
     save(state, false);
 }
 
+// CSV is written only: its save beside the text form's, which writes the same texts.
+void BM_SaveCsv(benchmark::State &state)
+{
+    table();
+    const QString path = file("saved.csv");
+    for (auto _ : state) {
+        QString error;
+        if (!TableFiles::saveCsv(table(), path, &error)) {
+            state.SkipWithError(qPrintable(error));
+            return;
+        }
+    }
+    setFileBytes(state, path);
+}
+
 void BM_LoadText(benchmark::State &state)
 {
     load(state, savedFile(false), false);
@@ -208,6 +223,7 @@ void options(benchmark::internal::Benchmark *b)
 } // namespace
 
 BENCHMARK(BM_SaveText)->Apply(options);
+BENCHMARK(BM_SaveCsv)->Apply(options);
 BENCHMARK(BM_LoadText)->Apply(options);
 BENCHMARK(BM_SaveXml)->Apply(options);
 BENCHMARK(BM_LoadXml)->Apply(options);

@@ -3,6 +3,7 @@
 // Goal: at least 500 000 frames a second.
 
 #include "FrameFeed.h"
+#include "FrameJson.h"
 #include "MeterScript.h"
 #include "ReplayFile.h"
 #include "recording/HeadlessSequence.h"
@@ -133,6 +134,34 @@ BENCHMARK(BM_ReplayThroughSequenceJournalled)
     ->Arg(Limitless)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// As meterlog --from capture --json: every frame also becomes its JSON line (discarded here, so
+// the cost is the line's making, not the terminal's). Against BM_ReplayThroughSequence/10000,
+// the difference is the cost of the lines.
+void BM_ReplayWithJsonLines(benchmark::State &state)
+{
+    capture();
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        HeadlessSequence sequence(u"."_qs, u":"_qs);
+        FrameFeed feed(sequence);
+        feed.setListener(
+            [&](const QString &frame, FrameFeed::Outcome outcome, const ConversionError *failure) {
+                const TimeOfDay &clock = feed.clock();
+                const QByteArray line = outcome == FrameFeed::Outcome::Decoded
+                    ? FrameJson::reading(clock, frame, sequence)
+                    : outcome == FrameFeed::Outcome::Failed
+                    ? FrameJson::failure(clock, frame, *failure, sequence)
+                    : FrameJson::dropped(clock, frame);
+                bytes += line.size();
+            });
+        if (!replay(state, sequence, feed))
+            return;
+    }
+    benchmark::DoNotOptimize(bytes);
+    report(state);
+}
+BENCHMARK(BM_ReplayWithJsonLines)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // As meterlog --from capture --out rows.xml, in process.
 void BM_ReplayToXml(benchmark::State &state)

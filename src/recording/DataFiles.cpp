@@ -21,6 +21,12 @@ const QString &DataFiles::fileFilter()
     return filter;
 }
 
+const QString &DataFiles::saveFilter()
+{
+    static const QString filter = fileFilter() + u"|CSV File(*.csv)|*.csv"_qs;
+    return filter;
+}
+
 QString DataFiles::replaceQuestion()
 {
     return u"The rows recorded are not saved. Are you ensure to replace them with the file\uFF1F"_qs;
@@ -66,7 +72,7 @@ void DataFiles::SpeedButton2Click()
 void DataFiles::saveasClick()
 {
     FileDialogOptions options;
-    options.filter = fileFilter();
+    options.filter = saveFilter();
     options.defaultExtension = u"xls"_qs;
     options.confirmOverwrite = true;
     const QString fileName = m_prompts.saveFile(m_controls.dialogParent, options);

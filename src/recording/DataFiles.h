@@ -23,10 +23,14 @@ public:
 
     // Open: a text file appends its rows to the table, an XML packet replaces them.
     void SpeedButton2Click();
-    // Save as: the XML form for a ".xml" name, the text form for any other.
+    // Save as: the XML form for a ".xml" name, CSV for a ".csv" name, the text form for any
+    // other.
     void saveasClick();
 
+    // The open dialog's filter.
     static const QString &fileFilter();
+    // The save dialog's: the open dialog's and CSV, which is written but not read.
+    static const QString &saveFilter();
     // Asked before an XML packet replaces rows not saved yet.
     static QString replaceQuestion();
 

@@ -31,23 +31,49 @@ bool FileScanning::readWholeFile(const QString &path, QByteArray &bytes, QString
     return true;
 }
 
-bool TableFiles::isXmlName(const QString &path)
+namespace {
+
+// Only the last component has an extension: "dir.xml/data" is a text file.
+bool hasExtension(const QString &path, QStringView extension)
 {
-    // Only the last component has an extension: "dir.xml/data" is a text file.
     const qsizetype slash = path.lastIndexOf(u'/');
     const QStringView name = QStringView(path).mid(slash + 1);
     const qsizetype dot = name.lastIndexOf(u'.');
-    return dot >= 0 && name.mid(dot) == u".xml";
+    return dot >= 0 && name.mid(dot) == extension;
+}
+
+} // namespace
+
+bool TableFiles::isXmlName(const QString &path)
+{
+    return hasExtension(path, u".xml");
+}
+
+bool TableFiles::isCsvName(const QString &path)
+{
+    return hasExtension(path, u".csv");
 }
 
 bool TableFiles::save(const ReadingTable &table, const QString &path, QString *error)
 {
-    return isXmlName(path) ? saveXml(table, path, error) : saveText(table, path, error);
+    if (isXmlName(path))
+        return saveXml(table, path, error);
+    return isCsvName(path) ? saveCsv(table, path, error) : saveText(table, path, error);
 }
 
 bool TableFiles::load(ReadingTable &table, const QString &path, QString *error)
 {
-    return isXmlName(path) ? loadXml(table, path, error) : loadText(table, path, error);
+    if (isXmlName(path))
+        return loadXml(table, path, error);
+    QByteArray bytes;
+    if (!FileScanning::readWholeFile(path, bytes, error))
+        return false;
+    if (readText(table, bytes, error))
+        return true;
+    if (error && isCsvName(path))
+        *error += u" (CSV files are written for spreadsheets, not read back: open the table's "
+                  ".xls, .txt or .xml file)"_qs;
+    return false;
 }
 
 bool TableFiles::loadText(ReadingTable &table, const QString &path, QString *error)

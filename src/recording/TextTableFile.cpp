@@ -72,6 +72,35 @@ void appendField(QString &out, QStringView text)
     }
 }
 
+// A CSV field: quoted when it holds a comma, a double quote, CR or LF, its quotes doubled. A
+// surrogate without its other half has no UTF-8 form and becomes U+FFFD, as in the XML packet.
+void appendCsvField(QString &out, QStringView text)
+{
+    bool quoted = false;
+    bool plain = true; // no quote to double, no surrogate to look at
+    for (const QChar c : text) {
+        quoted = quoted || c == u',' || c == u'"' || c == u'\r' || c == u'\n';
+        plain = plain && c != u'"' && !c.isSurrogate();
+    }
+    if (quoted)
+        out.append(u'"');
+    for (qsizetype i = 0; !plain && i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'"') {
+            out.append(u"\"\"");
+        } else if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            out.append(text.mid(i, 2));
+            ++i;
+        } else {
+            out.append(c.isSurrogate() ? QChar(QChar::ReplacementCharacter) : c);
+        }
+    }
+    if (plain)
+        out.append(text);
+    if (quoted)
+        out.append(u'"');
+}
+
 // Bytes that end a part: TAB, CR and LF.
 constexpr std::array<bool, 256> partEnds = [] {
     std::array<bool, 256> ends {};
@@ -108,6 +137,32 @@ bool TableFiles::saveText(const ReadingTable &table, const QString &path, QStrin
             chunk.append(u"\r\n");
         }
         ok = file.write(chunk.toLocal8Bit());
+    }
+    ok = ok && file.commit();
+    if (!ok && error)
+        *error = file.errorString();
+    return ok;
+}
+
+bool TableFiles::saveCsv(const ReadingTable &table, const QString &path, QString *error)
+{
+    // The byte-order mark tells a spreadsheet the bytes are UTF-8; without it some read them in
+    // the system's 8-bit code page.
+    SafeFileWriter file(path);
+    bool ok = file.open() && file.write("\xEF\xBB\xBFNo,Time,DC/AC,Value,Unit,Range,AUTO\r\n");
+    QString chunk;
+    for (qsizetype first = 0; ok && first < table.rowCount(); first += RowsPerChunk) {
+        chunk.resize(0);
+        const qsizetype last = std::min(table.rowCount(), first + RowsPerChunk);
+        for (qsizetype i = first; i < last; ++i) {
+            appendNumber(chunk, table.integer(i, ReadingTable::No));
+            for (ReadingTable::Field f : writtenTexts) {
+                chunk.append(u',');
+                appendCsvField(chunk, trimmed(table.text(i, f)));
+            }
+            chunk.append(u"\r\n");
+        }
+        ok = file.write(chunk.toUtf8());
     }
     ok = ok && file.commit();
     if (!ok && error)

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 
 namespace {
 
@@ -14,6 +15,25 @@ QMessageBox::StandardButton showBox(QWidget *parent, QMessageBox::Icon icon, con
 {
     QMessageBox box(icon, title, text, buttons, parent);
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+// The extension of a Qt name filter's first pattern ("csv" for "CSV File (*.csv)"); the
+// default extension when that pattern is no plain "*.ext" or no default is given.
+QString filterExtension(const QString &nameFilter, const FileDialogOptions &options)
+{
+    if (options.defaultExtension.isEmpty())
+        return {};
+    const qsizetype open = nameFilter.lastIndexOf(u'(');
+    const qsizetype close = nameFilter.indexOf(u')', open + 1);
+    if (open < 0 || close < 0)
+        return options.defaultExtension;
+    const QString first
+        = nameFilter.mid(open + 1, close - open - 1).split(u' ', Qt::SkipEmptyParts).value(0);
+    const QString extension = first.mid(2);
+    static const QRegularExpression plain(u"^[A-Za-z0-9_]+$"_qs);
+    if (!first.startsWith(u"*."_qs) || !plain.match(extension).hasMatch())
+        return options.defaultExtension;
+    return extension;
 }
 
 } // namespace
@@ -115,12 +135,45 @@ QString QtPrompts::openFile(QWidget *parent, const FileDialogOptions &options)
 
 QString QtPrompts::chooseSaveName(QWidget *parent, const FileDialogOptions &options)
 {
-    // No default suffix for the dialog: a platform dialog would ask about the name as typed and
-    // Qt would add the suffix after it closed. saveFile completes the name and asks instead.
-    const QFileDialog::Options flags
-        = options.confirmOverwrite ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite;
-    return QFileDialog::getSaveFileName(parent, options.title, options.fileName,
-                                        qtFilter(options.filter), nullptr, flags);
+    FileDialogOptions shown = options;
+    for (;;) {
+        QFileDialog dialog(parent, shown.title, shown.fileName);
+        prepareSaveDialog(dialog, shown);
+        if (dialog.exec() != QDialog::Accepted)
+            return {};
+        const QString chosen = dialog.selectedFiles().value(0);
+        const QString name = savedName(chosen, dialog.selectedNameFilter(), shown);
+        // The dialog asked about the name it gave; a name completed here was never asked about.
+        if (name == chosen || !shown.confirmOverwrite || !QFileInfo::exists(name)
+            || question(parent, replaceQuestion(name)))
+            return name;
+        shown.fileName = name;
+    }
+}
+
+void QtPrompts::prepareSaveDialog(QFileDialog &dialog, const FileDialogOptions &options)
+{
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
+    dialog.setNameFilter(qtFilter(options.filter));
+    dialog.setDefaultSuffix(filterExtension(dialog.selectedNameFilter(), options));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, options](const QString &nameFilter) {
+                         dialog.setDefaultSuffix(filterExtension(nameFilter, options));
+                     });
+}
+
+QString QtPrompts::savedName(const QString &chosen, const QString &selectedFilter,
+                             const FileDialogOptions &options)
+{
+    const QString extension = filterExtension(selectedFilter, options);
+    // As Qt's own dialog adds its default suffix: to a name without any dot. A file picked as it
+    // is (a device, a FIFO, a file named without one) keeps its name.
+    if (chosen.isEmpty() || extension.isEmpty() || QFileInfo(chosen).fileName().contains(u'.')
+        || QFileInfo::exists(chosen))
+        return chosen;
+    return chosen + u'.' + extension;
 }
 
 QString QtPrompts::choosePictureName(QWidget *parent, const FileDialogOptions &options)

@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 
+class QFileDialog;
 class QPrinter;
 class QWidget;
 
@@ -78,6 +79,16 @@ public:
 
     // "Text (*.txt)|*.txt|All (*.*)|*.*" in the form Qt's dialogs take.
     static QString qtFilter(const QString &filter);
+
+    // A save dialog by the options. Its default extension follows the filter the user selects
+    // ("csv" for "CSV File (*.csv)"), so a name typed without one gets that filter's, and the
+    // question before overwriting asks about the file that will be written.
+    static void prepareSaveDialog(QFileDialog &dialog, const FileDialogOptions &options);
+    // The file a save dialog's answer names: a name without a dot gets the selected filter's
+    // extension, or the default extension when that filter names none. Native dialogs may
+    // leave the extension to the program.
+    static QString savedName(const QString &chosen, const QString &selectedFilter,
+                             const FileDialogOptions &options);
 
 protected:
     QString chooseSaveName(QWidget *parent, const FileDialogOptions &options) override;

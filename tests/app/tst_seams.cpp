@@ -20,6 +20,8 @@ private Q_SLOTS:
     void helpAndVersionNeedNoDisplay_data();
     void helpAndVersionNeedNoDisplay();
     void dialogFilters();
+    void savedNameTakesTheFilterExtension_data();
+    void savedNameTakesTheFilterExtension();
     void strictIntegers_data();
     void strictIntegers();
 };
@@ -161,6 +163,44 @@ void TestSeams::dialogFilters()
     QCOMPARE(QtPrompts::qtFilter(u"Bitmaps (*.bmp)|*.bmp"_qs), u"Bitmaps (*.bmp)"_qs);
     QCOMPARE(QtPrompts::qtFilter(u"Excel files|*.xls|Text files|*.txt;*.log"_qs),
              u"Excel files (*.xls);;Text files (*.txt *.log)"_qs);
+}
+
+void TestSeams::savedNameTakesTheFilterExtension_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("selectedFilter"); // as Qt's dialog reports it
+    QTest::addColumn<QString>("defaultExtension");
+    QTest::addColumn<QString>("saved");
+
+    const auto row = [](const char *name, const char16_t *chosen, const char16_t *filter,
+                        const char16_t *defaultExtension, const char16_t *saved) {
+        QTest::newRow(name) << QString::fromUtf16(chosen) << QString::fromUtf16(filter)
+                            << QString::fromUtf16(defaultExtension) << QString::fromUtf16(saved);
+    };
+    row("CSV filter", u"/d/drive", u"CSV File (*.csv)", u"xls", u"/d/drive.csv");
+    row("first filter", u"/d/drive", u"Excel File (*.xls)", u"xls", u"/d/drive.xls");
+    row("extension typed", u"/d/drive.txt", u"CSV File (*.csv)", u"xls", u"/d/drive.txt");
+    row("extension in other letters", u"/d/drive.CSV", u"Excel File (*.xls)", u"xls",
+        u"/d/drive.CSV");
+    row("dot in the folder only", u"/d.v/drive", u"CSV File (*.csv)", u"xls", u"/d.v/drive.csv");
+    row("no filter reported", u"/d/drive", u"", u"xls", u"/d/drive.xls");
+    row("filter of several patterns", u"/d/drive", u"Text (*.txt *.log)", u"xls", u"/d/drive.txt");
+    row("filter of any name", u"/d/drive", u"All (*)", u"xls", u"/d/drive.xls");
+    row("no default extension", u"/d/drive", u"CSV File (*.csv)", u"", u"/d/drive");
+    row("cancelled", u"", u"CSV File (*.csv)", u"xls", u"");
+}
+
+// The name a save dialog's answer stands for, whichever dialog (Qt's or the desktop's) gave it.
+void TestSeams::savedNameTakesTheFilterExtension()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, selectedFilter);
+    QFETCH(QString, defaultExtension);
+    QFETCH(QString, saved);
+    FileDialogOptions options;
+    options.filter = u"Excel File(*.xls)|*.xls|CSV File(*.csv)|*.csv"_qs;
+    options.defaultExtension = defaultExtension;
+    QCOMPARE(QtPrompts::savedName(chosen, selectedFilter, options), saved);
 }
 
 void TestSeams::strictIntegers_data()

@@ -29,6 +29,12 @@ private Q_SLOTS:
     void extensionRule_data();
     void extensionRule();
 
+    void csvFields_data();
+    void csvFields();
+    void csvFileOfATable();
+    void csvExtensionRule_data();
+    void csvExtensionRule();
+
     void xmlRoundTrip();
     void xmlBytesAreExact();
     void otherWritersPacketsLoad_data();
@@ -320,6 +326,136 @@ void TestDataFiles::extensionRule()
     QCOMPARE(loaded.integer(0, ReadingTable::Nval).has_value(), xml);
 }
 
+void TestDataFiles::csvFields_data()
+{
+    QTest::addColumn<QString>("text"); // written into each text field of one row, No empty
+    QTest::addColumn<QByteArray>("field"); // as it stands in the CSV line
+    QTest::newRow("plain") << u"DCV"_qs << QByteArray("DCV");
+    QTest::newRow("empty") << QString() << QByteArray();
+    QTest::newRow("blank inside") << u"4 V"_qs << QByteArray("4 V");
+    QTest::newRow("comma decimal separator") << u"1,234"_qs << QByteArray("\"1,234\"");
+    QTest::newRow("comma alone") << u","_qs << QByteArray("\",\"");
+    QTest::newRow("quote") << u"say \"hi\""_qs << QByteArray("\"say \"\"hi\"\"\"");
+    QTest::newRow("quote alone") << u"\""_qs << QByteArray("\"\"\"\"");
+    QTest::newRow("CR LF inside") << u"a\r\nb"_qs << QByteArray("\"a\r\nb\"");
+    QTest::newRow("LF inside") << u"a\nb"_qs << QByteArray("\"a\nb\"");
+    QTest::newRow("CR inside") << u"a\rb"_qs << QByteArray("\"a\rb\"");
+    // RFC 4180 quotes for a comma, a quote and a line break only.
+    QTest::newRow("TAB inside") << u"a\tb"_qs << QByteArray("a\tb");
+    QTest::newRow("semicolon") << u"a;b"_qs << QByteArray("a;b");
+    // As the text form writes the field: blanks and control characters around it go.
+    QTest::newRow("blanks and controls around") << u" \t1,5\r\n\u0001 "_qs << QByteArray("\"1,5\"");
+    QTest::newRow("non-ASCII in UTF-8") << u"\u00B5A \u00B0C \u03A9"_qs
+                                        << QByteArray("\xC2\xB5"
+                                                      "A \xC2\xB0"
+                                                      "C \xCE\xA9");
+    QTest::newRow("Arabic decimal separator") << u"1\u066B5"_qs
+                                              << QByteArray("1\xD9\xAB"
+                                                            "5");
+    QTest::newRow("character beyond 16 bits") << u"\U0001D11E"_qs << QByteArray("\xF0\x9D\x84\x9E");
+    // A half of a surrogate pair has no UTF-8 form: U+FFFD, as in the XML packet.
+    QTest::newRow("lone surrogate") << (u"a"_qs + QChar(0xD800) + u"b"_qs)
+                                    << QByteArray("a\xEF\xBF\xBD"
+                                                  "b");
+}
+
+// One row with the text in every text field: the exact bytes of the CSV file.
+void TestDataFiles::csvFields()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, field);
+    ReadingTable t;
+    t.append(makeRow(std::nullopt, text, text, text, text, text, text, 5));
+    const QString file = path(u"fields.csv"_qs);
+    QVERIFY(TableFiles::save(t, file));
+    const QByteArray line = QList<QByteArray>(6, field).join(',');
+    QCOMPARE(readFile(file),
+             "\xEF\xBB\xBFNo,Time,DC/AC,Value,Unit,Range,AUTO\r\n," + line + "\r\n");
+}
+
+// A byte-order mark, the text form's header names and values, CR LF after every line; an empty
+// table gives the header alone. The file is not read back: loading it adds no row.
+void TestDataFiles::csvFileOfATable()
+{
+    ReadingTable t = sampleTable();
+    t.append(makeRow(-12, u"12:00:04"_qs, u"DCV"_qs, u"0,5"_qs, u"V"_qs, u"4 V"_qs, u"Auto"_qs,
+                     std::nullopt));
+    t.append(makeRow(std::nullopt, {}, {}, {}, {}, {}, {}, std::nullopt));
+    QString error;
+    QVERIFY2(TableFiles::saveCsv(t, path(u"rows.csv"_qs), &error), qPrintable(error));
+    QCOMPARE(readFile(path(u"rows.csv"_qs)),
+             QByteArray("\xEF\xBB\xBFNo,Time,DC/AC,Value,Unit,Range,AUTO\r\n"
+                        "1,12:00:01,DCV,1.234,V,4 V,Auto\r\n"
+                        "2,12:00:02,ACV,-0.567,mV,400 mV,Manu\r\n"
+                        "3,12:00:03,TEMP,21.5,\xC2\xB0"
+                        "C,,Auto\r\n"
+                        "-12,12:00:04,DCV,\"0,5\",V,4 V,Auto\r\n"
+                        ",,,,,,\r\n"));
+
+    QVERIFY(TableFiles::saveCsv(ReadingTable(), path(u"empty.csv"_qs)));
+    QCOMPARE(readFile(path(u"empty.csv"_qs)),
+             QByteArray("\xEF\xBB\xBFNo,Time,DC/AC,Value,Unit,Range,AUTO\r\n"));
+
+    ReadingTable loaded = sampleTable();
+    QVERIFY(!TableFiles::load(loaded, path(u"rows.csv"_qs), &error));
+    QVERIFY2(error.startsWith(u"Line 2: "_qs), qPrintable(error));
+    QVERIFY2(error.contains(u"CSV files are written for spreadsheets, not read back"_qs),
+             qPrintable(error));
+    QCOMPARE(rowsOf(loaded), rowsOf(sampleTable()));
+
+    // Through the writer of the other forms: a disk that fills up leaves the earlier file.
+    const QByteArray earlier = readFile(path(u"rows.csv"_qs));
+    ReadingTable large;
+    for (int n = 0; n < 20000; ++n)
+        large.append(makeRow(n, u"12:00:00"_qs, u"DCV"_qs, QString::number(n), u"V"_qs, u"4 V"_qs,
+                             u"Auto"_qs, n));
+    {
+        const FileSizeLimit limit(64 * 1024);
+        QVERIFY(!TableFiles::save(large, path(u"rows.csv"_qs), &error));
+    }
+    QVERIFY2(error.contains(path(u"rows.csv"_qs)), qPrintable(error));
+    QCOMPARE(readFile(path(u"rows.csv"_qs)), earlier);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files),
+             QStringList({u"empty.csv"_qs, u"rows.csv"_qs}));
+}
+
+void TestDataFiles::csvExtensionRule_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("csv");
+    QTest::newRow(".csv") << u"rows.csv"_qs << true;
+    QTest::newRow("only .csv") << u".csv"_qs << true;
+    QTest::newRow("two dots") << u"rows.old.csv"_qs << true;
+    QTest::newRow(".CSV") << u"rows.CSV"_qs << false;
+    QTest::newRow(".Csv") << u"rows.Csv"_qs << false;
+    QTest::newRow(".csv.txt") << u"rows.csv.txt"_qs << false;
+    QTest::newRow(".csvx") << u"rows.csvx"_qs << false;
+    QTest::newRow("dot in the folder") << u"dir.csv/file"_qs << false;
+}
+
+// Exactly ".csv" saves CSV; the XML and text names keep their forms (extensionRule). A text
+// file under a ".csv" name, as an earlier save made it, still loads.
+void TestDataFiles::csvExtensionRule()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, csv);
+    const QString file = path(name);
+    QCOMPARE(TableFiles::isCsvName(file), csv);
+    QVERIFY(!TableFiles::isXmlName(file));
+    QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+    QVERIFY(TableFiles::save(sampleTable(), file));
+    QCOMPARE(readFile(file).startsWith("\xEF\xBB\xBFNo,Time,DC/AC,"), csv);
+    QCOMPARE(readFile(file).startsWith(header), !csv);
+    ReadingTable loaded;
+    QCOMPARE(TableFiles::load(loaded, file), !csv);
+    QCOMPARE(loaded.rowCount(), csv ? 0 : 3);
+
+    QVERIFY(TableFiles::saveText(sampleTable(), file));
+    ReadingTable text;
+    QVERIFY(TableFiles::load(text, file));
+    QCOMPARE(text.rowCount(), 3);
+}
+
 void TestDataFiles::xmlRoundTrip()
 {
     ReadingTable saved = sampleTable();
@@ -573,6 +709,8 @@ void TestDataFiles::savesFollowTheWriterRule_data()
     QTest::newRow("XML into a FIFO") << u"rows.xml"_qs << u"FIFO"_qs;
     QTest::newRow("text through a link") << u"rows.xls"_qs << u"link"_qs;
     QTest::newRow("XML through a link") << u"rows.xml"_qs << u"link"_qs;
+    QTest::newRow("CSV into a FIFO") << u"rows.csv"_qs << u"FIFO"_qs;
+    QTest::newRow("CSV through a link") << u"rows.csv"_qs << u"link"_qs;
 }
 
 // A FIFO gets the file itself and stays a FIFO; a link stays a link and its file gets the rows.

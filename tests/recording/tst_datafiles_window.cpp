@@ -2,10 +2,14 @@
 #include "recording/ReadingRecorder.h"
 #include "recording/TableFiles.h"
 #include "support/FileBytes.h"
+#include "support/Prompts.h"
 #include "support/TestWindow.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -24,6 +28,9 @@ private Q_SLOTS:
     void saveOutcomes();
     void cancelledDialogsChangeNothing();
     void dialogOptions();
+    void saveAsCsvThroughTheDialog_data();
+    void saveAsCsvThroughTheDialog();
+    void openingACsvFileFailsCleanly();
     void openAppendsTextRowsToTheGrid();
     void openXmlReplacesTheRows();
     void openXmlAsksBeforeUnsavedRowsGo_data();
@@ -41,6 +48,7 @@ private:
 namespace {
 
 const QString filter = u"Excel File(*.xls)|*.xls|XML(*.xml)|*.xml|Txt File(*.txt)|*.txt"_qs;
+const QString saveFilter = filter + u"|CSV File(*.csv)|*.csv"_qs;
 
 struct Window
 {
@@ -120,6 +128,8 @@ void TestDataFilesWindow::saveOutcomes_data()
     QTest::newRow("XML") << u"rows.xml"_qs << QString() << QString() << true;
     QTest::newRow("XML fails") << u"missing/rows.xml"_qs << u"applicationError"_qs
                                << u"Could not save "_qs << false;
+    QTest::newRow("CSV fails") << u"missing/rows.csv"_qs << u"information"_qs
+                               << u"Could not save table to specified file: "_qs << false;
 }
 
 void TestDataFilesWindow::saveOutcomes()
@@ -174,7 +184,7 @@ void TestDataFilesWindow::dialogOptions()
     const QList<FileDialogOptions> &d = w.t.prompts.fileDialogs;
     QCOMPARE(d.size(), 6);
     for (const FileDialogOptions &save : {d[0], d[1]}) {
-        QCOMPARE(save.filter, filter);
+        QCOMPARE(save.filter, saveFilter);
         QCOMPARE(save.defaultExtension, u"xls"_qs);
         QVERIFY(save.confirmOverwrite);
         QCOMPARE(save.fileName, QString()); // never the last name
@@ -188,6 +198,94 @@ void TestDataFilesWindow::dialogOptions()
         QCOMPARE(open.defaultExtension, QString());
         QCOMPARE(open.fileName, proposed[i]); // the last name chosen, kept over a cancel
     }
+}
+
+void TestDataFilesWindow::saveAsCsvThroughTheDialog_data()
+{
+    QTest::addColumn<int>("filterSteps"); // Down presses in the dialog's file type box
+    QTest::addColumn<QString>("typed"); // the name typed into the dialog
+    QTest::addColumn<QString>("saved"); // the file written
+    QTest::addColumn<bool>("csv");
+    QTest::newRow("CSV selected, name without extension")
+        << 3 << u"drive"_qs << u"drive.csv"_qs << true;
+    QTest::newRow("CSV selected, .csv typed") << 3 << u"drive.csv"_qs << u"drive.csv"_qs << true;
+    // The name typed decides the form; the filter only lends its extension.
+    QTest::newRow("CSV selected, .txt typed") << 3 << u"drive.txt"_qs << u"drive.txt"_qs << false;
+    QTest::newRow("first filter, name without extension")
+        << 0 << u"drive"_qs << u"drive.xls"_qs << false;
+    QTest::newRow("first filter, .csv typed") << 0 << u"drive.csv"_qs << u"drive.csv"_qs << true;
+}
+
+// The window's Save as a user meets it: its options in a real save dialog, a file type chosen
+// and a name typed there, and the file that name stands for written by the window.
+void TestDataFilesWindow::saveAsCsvThroughTheDialog()
+{
+    QFETCH(int, filterSteps);
+    QFETCH(QString, typed);
+    QFETCH(QString, saved);
+    QFETCH(bool, csv);
+
+    Window w;
+    w.record(1);
+    w.record(2);
+    w.save({}); // cancelled: only its options are wanted here
+    const FileDialogOptions options = w.t.prompts.fileDialogs.last();
+
+    QFileDialog dialog(nullptr, options.title, m_dir->path());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    QtPrompts::prepareSaveDialog(dialog, options);
+    auto *types = dialog.findChild<QComboBox *>(u"fileTypeCombo"_qs);
+    QVERIFY(types);
+    QCOMPARE(types->count(), 4);
+    for (int i = 0; i < filterSteps; ++i)
+        QTest::keyClick(types, Qt::Key_Down);
+    QCOMPARE(types->currentIndex(), filterSteps);
+    auto *name = dialog.findChild<QLineEdit *>(u"fileNameEdit"_qs);
+    QVERIFY(name);
+    name->clear();
+    QTest::keyClicks(name, typed);
+    // The dialog itself names that file, so its question before overwriting is about it.
+    QCOMPARE(dialog.selectedFiles().value(0), path(saved));
+    const QString chosen = QtPrompts::savedName(dialog.selectedFiles().value(0),
+                                                dialog.selectedNameFilter(), options);
+    QCOMPARE(chosen, path(saved));
+
+    w.t.prompts.clear();
+    w.save(chosen);
+    QCOMPARE(w.t.prompts.texts(u"information"_qs),
+             QStringList {u"save table to specified file: "_qs + chosen + u" Scuss!"_qs});
+    QVERIFY(!w.recorder().hasUnsavedRows());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList {saved});
+    const QByteArray bytes = readFile(chosen);
+    if (csv) {
+        QCOMPARE(bytes,
+                 QByteArray("\xEF\xBB\xBFNo,Time,DC/AC,Value,Unit,Range,AUTO\r\n"
+                            "1,10:00:01,DCV,1.000,V,4 V,Auto\r\n"
+                            "2,10:00:02,DCV,2.000,V,4 V,Auto\r\n"));
+    } else {
+        QVERIFY(bytes.startsWith("No\tTime\tDC/AC\tValue\tUnit\tRange\tAUTO\r\n"));
+    }
+}
+
+// The open dialog offers no CSV; a CSV file opened all the same fails as any unreadable file
+// does and leaves the table as it was.
+void TestDataFilesWindow::openingACsvFileFailsCleanly()
+{
+    Window w;
+    w.record(1);
+    w.record(2);
+    const QString file = path(u"rows.csv"_qs);
+    w.save(file);
+    QVERIFY(QFile::exists(file));
+    w.record(3);
+    w.t.prompts.clear();
+    w.open(file);
+    QCOMPARE(w.t.prompts.texts(u"error"_qs), QStringList {u"Failed to Load File!"_qs});
+    QCOMPARE(w.t.prompts.texts(u"question"_qs), QStringList {});
+    QCOMPARE(w.t.prompts.fileDialogs.last().filter, filter);
+    QCOMPARE(w.grid()->model()->rowCount(), 3);
+    QCOMPARE(w.cell(2, 3), u"3.000"_qs);
+    QVERIFY(w.recorder().hasUnsavedRows());
 }
 
 void TestDataFilesWindow::openAppendsTextRowsToTheGrid()

@@ -13,8 +13,10 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +28,8 @@ private Q_SLOTS:
     void sameFramesAndRowsAsTheWindow();
     void jsonOfKnownFrames_data();
     void jsonOfKnownFrames();
+    void jsonTimestamps_data();
+    void jsonTimestamps();
     void samplingInterval_data();
     void samplingInterval();
     void reportPages_data();
@@ -33,6 +37,9 @@ private Q_SLOTS:
     void emptyTableHasNoReport_data();
     void emptyTableHasNoReport();
     void textAndXmlRoundTrip();
+    void csvOut_data();
+    void csvOut();
+    void convertToCsv();
     void convertIntoAFifo_data();
     void convertIntoAFifo();
     void failures_data();
@@ -288,10 +295,10 @@ void TestMeterlog::jsonOfKnownFrames()
     QVERIFY(QRegularExpression(u"^\\d\\d:\\d\\d:\\d\\d$"_qs)
                 .match(line.value(u"time"_qs).toString())
                 .hasMatch());
-    const QStringList readingKeys {u"time"_qs,  u"frame"_qs,     u"function"_qs, u"value"_qs,
-                                   u"unit"_qs,  u"range"_qs,     u"auto"_qs,     u"numeric"_qs,
-                                   u"flags"_qs, u"scaleCode"_qs, u"needle"_qs,   u"bar"_qs,
-                                   u"chart"_qs, u"recorded"_qs,  u"row"_qs};
+    const QStringList readingKeys {u"time"_qs,    u"timestamp"_qs, u"frame"_qs,     u"function"_qs,
+                                   u"value"_qs,   u"unit"_qs,      u"range"_qs,     u"auto"_qs,
+                                   u"numeric"_qs, u"flags"_qs,     u"scaleCode"_qs, u"needle"_qs,
+                                   u"bar"_qs,     u"chart"_qs,     u"recorded"_qs,  u"row"_qs};
     if (!expected.contains(u"error"_qs)) {
         QStringList keys = line.keys();
         QStringList wanted = readingKeys;
@@ -303,6 +310,65 @@ void TestMeterlog::jsonOfKnownFrames()
         QCOMPARE(line.value(it.key()), it.value());
     // Compact, one object a line.
     QVERIFY(!run.out.contains(": ") && !run.out.contains(", "));
+}
+
+void TestMeterlog::jsonTimestamps_data()
+{
+    QTest::addColumn<QString>("zone"); // TZ of the run
+
+    QTest::newRow("UTC") << u"UTC"_qs;
+    QTest::newRow("Berlin") << u"Europe/Berlin"_qs;
+    QTest::newRow("Kolkata, half an hour") << u"Asia/Kolkata"_qs;
+    QTest::newRow("St. John's, west of UTC") << u"America/St_Johns"_qs;
+}
+
+// Every line's "timestamp" is the local date and time in the run's zone, to the millisecond,
+// with the numeric offset ("+00:00" for UTC): it names an instant of the run and agrees with
+// "time", which keeps its form.
+void TestMeterlog::jsonTimestamps()
+{
+    QFETCH(QString, zone);
+    const QTimeZone timeZone(zone.toLatin1());
+    if (!timeZone.isValid())
+        QSKIP("the time zone database does not know the zone");
+
+    QTemporaryDir dir;
+    const QString capture = dir.filePath(u"frames.bin"_qs);
+    // A dropped frame, decoded ones and one that fails.
+    QVERIFY(writeFile(capture,
+                      "0123\r" + meterReadings({"00012340010", "0001B340010", "01203990410"})
+                          + streamOf(u"walk"_qs, 300, 0, 3)));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"TZ"_qs, zone);
+    const qint64 before = QDateTime::currentMSecsSinceEpoch();
+    const MeterlogResult run = runMeterlog({u"--from"_qs, capture, u"--json"_qs}, environment);
+    const qint64 after = QDateTime::currentMSecsSinceEpoch();
+    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    const QList<QJsonObject> lines = jsonLines(run.out);
+    QCOMPARE(lines.size(), 304);
+    QVERIFY(lines[0].contains(u"dropped"_qs));
+    QVERIFY(lines[2].contains(u"error"_qs));
+
+    static const QRegularExpression form(
+        u"^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$"_qs);
+    qint64 previous = before;
+    for (const QJsonObject &line : lines) {
+        const QString stamp = line.value(u"timestamp"_qs).toString();
+        QVERIFY2(form.match(stamp).hasMatch(), qPrintable(stamp));
+        const QDateTime when = QDateTime::fromString(stamp, Qt::ISODateWithMs);
+        QVERIFY2(when.isValid(), qPrintable(stamp));
+        const qint64 ms = when.toMSecsSinceEpoch();
+        QVERIFY2(ms >= previous && ms <= after, qPrintable(stamp));
+        previous = ms;
+        // The offset is the zone's at that instant; the wall clock is the zone's there.
+        const int offset = timeZone.offsetFromUtc(when);
+        QCOMPARE(when.offsetFromUtc(), offset);
+        const QDateTime local = when.toTimeZone(timeZone);
+        QCOMPARE(stamp.left(23), local.toString(u"yyyy-MM-dd'T'HH:mm:ss.zzz"_qs));
+        QCOMPARE(line.value(u"time"_qs).toString(), local.toString(u"hh:mm:ss"_qs));
+    }
+    if (zone == u"UTC")
+        QVERIFY(lines[0].value(u"timestamp"_qs).toString().endsWith(u"+00:00"_qs));
 }
 
 void TestMeterlog::samplingInterval_data()
@@ -434,12 +500,111 @@ void TestMeterlog::textAndXmlRoundTrip()
     }
 }
 
+void TestMeterlog::csvOut_data()
+{
+    QTest::addColumn<QString>("locale"); // LC_ALL of the run
+    QTest::addColumn<bool>("fullDisk"); // --out is a link to /dev/full
+
+    QTest::newRow("point") << u"C.UTF-8"_qs << false;
+    QTest::newRow("comma decimal separator") << u"de_DE.UTF-8"_qs << false;
+    QTest::newRow("no room, rows beside the journal") << u"de_DE.UTF-8"_qs << true;
+}
+
+// --out rows.csv writes the rows the run recorded as the window's CSV writer does, the values
+// with the locale's decimal separator; when the file cannot take them, the file beside the
+// journal is CSV too.
+void TestMeterlog::csvOut()
+{
+    QFETCH(QString, locale);
+    QFETCH(bool, fullDisk);
+
+    QTemporaryDir dir;
+    const QString capture = dir.filePath(u"capture.bin"_qs);
+    QVERIFY(writeFile(capture,
+                      meterReadings({"00012340010", "01203990410", "11000000001"})
+                          + streamOf(u"walk"_qs, 200, 0.04, 11)));
+    const QString out = dir.filePath(u"rows.csv"_qs);
+    if (fullDisk)
+        QVERIFY(QFile::link(u"/dev/full"_qs, out));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"LC_ALL"_qs, locale);
+    environment.insert(u"XDG_STATE_HOME"_qs, dir.filePath(u"state"_qs));
+    const MeterlogResult run
+        = runMeterlog({u"--from"_qs, capture, u"--json"_qs, u"--out"_qs, out}, environment);
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, fullDisk ? 5 : 0);
+
+    QString written = out;
+    if (fullDisk) {
+        const QRegularExpression instead(u"the rows are written to (.*) instead"_qs);
+        const QRegularExpressionMatch match = instead.match(QString::fromLocal8Bit(run.err));
+        QVERIFY2(match.hasMatch(), run.err.constData());
+        written = match.captured(1);
+        QCOMPARE(QFileInfo(written).path(), dir.filePath(u"state/meterlink"_qs));
+        QVERIFY(written.endsWith(u"-rows.csv"_qs));
+        QCOMPARE(fileKind(out), u"link"_qs);
+    }
+
+    // The rows as the --json lines reported them, through the CSV writer.
+    ReadingTable recorded;
+    for (const QJsonObject &o : jsonLines(run.out)) {
+        if (!o.value(u"recorded"_qs).toBool() || o.contains(u"error"_qs))
+            continue;
+        ReadingTable::Row r;
+        r.no = o.value(u"row"_qs).toInt();
+        r.time = o.value(u"time"_qs).toString();
+        r.dcAc = o.value(u"function"_qs).toString();
+        r.value = o.value(u"value"_qs).toString();
+        r.unit = o.value(u"unit"_qs).toString();
+        r.range = o.value(u"range"_qs).toString();
+        r.autoText = o.value(u"auto"_qs).toString();
+        recorded.append(r);
+    }
+    QVERIFY(recorded.rowCount() > 100);
+    const QString expected = dir.filePath(u"expected.csv"_qs);
+    QVERIFY(TableFiles::saveCsv(recorded, expected));
+    const QByteArray bytes = readFile(written);
+    QCOMPARE(bytes, readFile(expected));
+    QVERIFY(bytes.contains(locale == u"C.UTF-8" ? ",1.234," : ",\"1,234\","));
+}
+
+// convert writes CSV from any table file, as the window's writer does; a CSV file is not read.
+void TestMeterlog::convertToCsv()
+{
+    QTemporaryDir dir;
+    ReadingTable original = numberedTable(30);
+    for (const QString &value :
+         {u"1,5"_qs, u"a \"b\""_qs, u"two\r\nlines"_qs, u"\u00B5A \u03A9"_qs, QString()}) {
+        ReadingTable::Row r = original.row(0);
+        r.value = value;
+        original.append(r);
+    }
+    const QString xml = dir.filePath(u"rows.xml"_qs);
+    QVERIFY(TableFiles::save(original, xml));
+    const QString expected = dir.filePath(u"expected.csv"_qs);
+    QVERIFY(TableFiles::saveCsv(original, expected));
+
+    const QString csv = dir.filePath(u"rows.csv"_qs);
+    const MeterlogResult run = runMeterlog({u"convert"_qs, xml, csv});
+    QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+    QCOMPARE(readFile(csv), readFile(expected));
+
+    const QString back = dir.filePath(u"back.xml"_qs);
+    const MeterlogResult load = runMeterlog({u"convert"_qs, csv, back});
+    QCOMPARE(load.exitCode, 4);
+    QVERIFY2(load.err.contains("Failed to Load File! Line 2: ")
+                 && load.err.contains("CSV files are written for spreadsheets, not read back"),
+             load.err.constData());
+    QVERIFY(!QFile::exists(back));
+}
+
 void TestMeterlog::convertIntoAFifo_data()
 {
     QTest::addColumn<QString>("outName");
     QTest::newRow("report") << u"out.pdf"_qs;
     QTest::newRow("XML") << u"out.xml"_qs;
     QTest::newRow("text") << u"out.txt"_qs;
+    QTest::newRow("CSV") << u"out.csv"_qs;
 }
 
 // Whatever the output, a FIFO gets the whole of it and stays a FIFO.
@@ -737,8 +902,10 @@ void TestMeterlog::hidReportsReplayAsTheSerialBytesDo()
     QList<QJsonObject> hidLines = jsonLines(fromHid.out);
     QCOMPARE(serialLines.size(), 300);
     for (QList<QJsonObject> *lines : {&serialLines, &hidLines}) {
-        for (QJsonObject &line : *lines)
+        for (QJsonObject &line : *lines) {
             line.remove(u"time"_qs);
+            line.remove(u"timestamp"_qs);
+        }
     }
     QCOMPARE(hidLines, serialLines);
 }

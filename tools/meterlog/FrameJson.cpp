@@ -1,5 +1,6 @@
 #include "FrameJson.h"
 
+#include "TimeOfDay.h"
 #include "recording/HeadlessSequence.h"
 
 namespace {
@@ -69,6 +70,15 @@ QByteArray flags(const Reading &r)
     return out;
 }
 
+void timeFields(QByteArray &out, const TimeOfDay &clock)
+{
+    field(out, "time", clock.text());
+    appendKey(out, "timestamp");
+    out += '"';
+    clock.appendStamp(out);
+    out += '"';
+}
+
 void recordedFields(QByteArray &out, const HeadlessSequence &s)
 {
     field(out, "recorded", s.recorded());
@@ -80,12 +90,12 @@ void recordedFields(QByteArray &out, const HeadlessSequence &s)
 
 namespace FrameJson {
 
-QByteArray reading(const QString &time, const QString &frame, const HeadlessSequence &s)
+QByteArray reading(const TimeOfDay &clock, const QString &frame, const HeadlessSequence &s)
 {
     const Reading &r = s.reading();
     QByteArray out("{");
     out.reserve(512);
-    field(out, "time", time);
+    timeFields(out, clock);
     field(out, "frame", frame);
     field(out, "function", r.functionText);
     field(out, "value", r.valueText);
@@ -107,11 +117,11 @@ QByteArray reading(const QString &time, const QString &frame, const HeadlessSequ
     return out;
 }
 
-QByteArray failure(const QString &time, const QString &frame, const ConversionError &error,
+QByteArray failure(const TimeOfDay &clock, const QString &frame, const ConversionError &error,
                    const HeadlessSequence &s)
 {
     QByteArray out("{");
-    field(out, "time", time);
+    timeFields(out, clock);
     field(out, "error", error.message());
     field(out, "frame", frame);
     recordedFields(out, s);
@@ -119,10 +129,10 @@ QByteArray failure(const QString &time, const QString &frame, const ConversionEr
     return out;
 }
 
-QByteArray dropped(const QString &time, const QString &frame)
+QByteArray dropped(const TimeOfDay &clock, const QString &frame)
 {
     QByteArray out("{");
-    field(out, "time", time);
+    timeFields(out, clock);
     field(out, "dropped", frame);
     out += "}\n";
     return out;

@@ -344,12 +344,16 @@ Sources (exactly one):
 
 Recording (as the window's Record menu and boxes):
   --out FILE       Write every recorded row to FILE when the run ends: a name ending in
-                   ".xml" gets the XML data packet, any other name the tab-separated text.
+                   ".xml" gets the XML data packet, ".csv" CSV for spreadsheets (UTF-8),
+                   any other name the tab-separated text.
   --limit N        Record at most N rows (default 10000; "limitless" is 10000000).
   --no-repeat      Skip a reading equal to the last recorded one (Repeat unchecked).
   --interval S     Sampling Interval: after a row, take none until S one-second ticks of
                    the wall clock have passed (also while replaying --from).
-  --json           Print one JSON object per frame on standard output, as it happens.
+  --json           Print one JSON object per frame on standard output, as it happens;
+                   "time" is the time of day (hh:mm:ss), "timestamp" the local date and
+                   time with milliseconds and the offset from UTC, taken when the frame
+                   was complete ("2026-12-10T09:05:04.123+01:00"; "+00:00" for UTC).
   --capture FILE   Also write every byte received from the port to FILE (for bug reports;
                    not with --bridge).
   --duration S     End the run after S seconds.
@@ -361,17 +365,18 @@ Conversion:
   meterlog convert IN OUT
                    Load IN as the window's Open does (".xml": XML packet, otherwise text) and
                    write OUT: ".pdf" (any case) the printed report, ".xml" the XML packet,
-                   anything else the text form. An empty table has no report: nothing is
-                   written and the exit code is 4.
+                   ".csv" CSV, anything else the text form. CSV is written, not read. An
+                   empty table has no report: nothing is written and the exit code is 4.
 
 Recovery:
   meterlog --recover JOURNAL OUT
                    While rows are recorded and not yet written, meterlog and the window keep
                    them in a journal in $XDG_STATE_HOME/meterlink (~/.local/state/meterlink),
                    so a crash, kill or power cut loses at most the last few seconds. This
-                   writes a journal's rows to OUT (".xml" the XML packet, anything else the
-                   text form). A run that ends as it should removes its journal; when --out
-                   cannot be written at the end, the rows go to a file beside the journal.
+                   writes a journal's rows to OUT (".xml" the XML packet, ".csv" CSV,
+                   anything else the text form). A run that ends as it should removes its
+                   journal; when --out cannot be written at the end, the rows go to a file
+                   beside the journal.
 
 The run ends at the end of a --from capture, after --duration, when the device goes away
 and does not come back, or on SIGINT (Ctrl-C), SIGTERM or SIGHUP; the rows are written

@@ -339,17 +339,17 @@ void LogSession::shutDownBridge()
 void LogSession::onFrame(const QString &frame, FrameFeed::Outcome outcome,
                          const ConversionError *failure)
 {
-    const QString &time = m_feed.clock().text();
+    const TimeOfDay &clock = m_feed.clock();
     if (m_options.json && !m_stdoutBroken) {
         switch (outcome) {
         case FrameFeed::Outcome::Dropped:
-            writeJson(FrameJson::dropped(time, frame));
+            writeJson(FrameJson::dropped(clock, frame));
             break;
         case FrameFeed::Outcome::Decoded:
-            writeJson(FrameJson::reading(time, frame, m_sequence));
+            writeJson(FrameJson::reading(clock, frame, m_sequence));
             break;
         case FrameFeed::Outcome::Failed:
-            writeJson(FrameJson::failure(time, frame, *failure, m_sequence));
+            writeJson(FrameJson::failure(clock, frame, *failure, m_sequence));
             break;
         }
     }
