@@ -11,8 +11,10 @@ packages=(
     libbenchmark-dev
     libxml2-utils
     clang-format
-    fonts-dseg fonts-liberation fonts-dejavu-core
+    fonts-dseg fonts-liberation fonts-dejavu-core fonts-wqy-microhei
     xvfb xauth xdotool
+    # Making the Debian package (dpkg-shlibdeps) and checking the install (tst_install).
+    dpkg-dev file desktop-file-utils groff-base
 )
 
 missing=()
