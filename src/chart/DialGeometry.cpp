@@ -187,6 +187,18 @@ DialFaceLayout dialFaceLayout(QSize panel, QStringView scaleCode, const DialScal
         return face;
 
     const int steps = scale.dialSteps;
+    const qint64 dots = qint64(steps) * 10;
+    face.band.reserve(dots + 1);
+    for (qint64 j = 0; j <= dots; ++j)
+        face.band.append(
+            {arc.pointAt(arc.angle(j, dots), double(arc.R) + 3.0), bandCount(j, scale.fullScale)});
+    // Where a band dot's ink can reach: its pen is 4 pixels wide around the dot's 2 x 2 box.
+    const auto crossesBand = [&face](const QRect &text) {
+        return std::any_of(face.band.cbegin(), face.band.cend(), [&text](const auto &dot) {
+            return text.intersects(QRect(dot.at - QPoint(2, 2), QSize(6, 6)));
+        });
+    };
+
     for (int i = 0; i <= steps; ++i) {
         const DialLabel *label = set.labelAt(i);
         const bool dot = set.hasMajorDot(i);
@@ -199,20 +211,24 @@ DialFaceLayout dialFaceLayout(QSize panel, QStringView scaleCode, const DialScal
             const QPoint p18 = arc.pointAt(phi, double(arc.R) + 18.0);
             mark.text = label->text;
             mark.textTopLeft = p18 - QPoint(label->dx, label->dy);
-            if (textExtent)
-                mark.textTopLeft
-                    = keepInside(mark.textTopLeft, textExtent(mark.text), panel - QSize(4, 4));
+            if (textExtent) {
+                const QRect extent = textExtent(mark.text);
+                const QSize room = panel - QSize(4, 4);
+                const QPoint wanted = mark.textTopLeft;
+                mark.textTopLeft = keepInside(wanted, extent, room);
+                // Moved in beside the band's end, it would lie under the band: it goes up until
+                // clear of it (below the end is the needle's way).
+                if (mark.textTopLeft != wanted) {
+                    while (crossesBand(extent.translated(mark.textTopLeft))
+                           && mark.textTopLeft.y() + extent.top() > 0)
+                        mark.textTopLeft.ry() -= 1;
+                }
+            }
         }
         mark.hasDot = dot;
         if (dot)
             mark.dot = arc.pointAt(phi, double(arc.R) + 6.0);
         face.marks.append(mark);
     }
-
-    const qint64 dots = qint64(steps) * 10;
-    face.band.reserve(dots + 1);
-    for (qint64 j = 0; j <= dots; ++j)
-        face.band.append(
-            {arc.pointAt(arc.angle(j, dots), double(arc.R) + 3.0), bandCount(j, scale.fullScale)});
     return face;
 }

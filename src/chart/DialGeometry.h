@@ -136,6 +136,7 @@ struct DialFaceLayout
 
 // With textExtent, a label whose offsets would put some of it beyond the picture (the dial's
 // image inside the panel's 2-pixel border) is moved in just far enough to show whole, as the
-// outermost labels of the "13" scale are; the others stay where their offsets put them.
+// outermost labels of the "13" scale are, and up until the band's end no longer covers it; the
+// others stay where their offsets put them.
 DialFaceLayout dialFaceLayout(QSize panel, QStringView scaleCode, const DialScale &scale,
                               const DialTextExtent &textExtent = {});

@@ -109,7 +109,9 @@ char *putText(char *out, const QString &text)
     }
     if (!outside)
         return out + size;
-    const auto blank = [](char c) { return (c == '\t' || c == '\r' || c == '\n') ? ' ' : c; };
+    const auto blank = [](char c) {
+        return (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
+    };
     bool ascii = true;
     for (qsizetype i = 0; i < size && ascii; ++i)
         ascii = p[i] < 0x80;

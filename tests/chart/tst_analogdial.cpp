@@ -262,7 +262,8 @@ void TestAnalogDial::labelsAreWhole_data()
 
 // Every label of every scale lies inside the dial's picture in the font it is drawn in, and
 // shows whole there: its text drawn alone where the dial draws it loses no pixel to the
-// picture's edges, and each of those pixels is inked on the dial.
+// picture's edges, and each of those pixels is inked on the dial. A label moved in from its
+// offsets keeps clear of the band.
 void TestAnalogDial::labelsAreWhole()
 {
     QFETCH(QString, code);
@@ -290,6 +291,8 @@ void TestAnalogDial::labelsAreWhole()
     };
 
     const DialFaceLayout face = dialFaceLayout({371, 143}, code, scale, d.dial->labelExtent());
+    const DialFaceLayout offsetsOnly = dialFaceLayout({371, 143}, code, scale);
+    QCOMPARE(offsetsOnly.marks.size(), face.marks.size());
     qsizetype labels = 0;
     for (const DialFaceLayout::Mark &m : face.marks) {
         if (m.text.isEmpty())
@@ -310,6 +313,13 @@ void TestAnalogDial::labelsAreWhole()
         QVERIFY2(shown == whole, qPrintable(where));
         for (const QPoint &p : shown)
             QVERIFY2(image.pixel(p) != White, qPrintable(where));
+        if (m.textTopLeft != offsetsOnly.marks[qsizetype(&m - face.marks.data())].textTopLeft) {
+            for (const DialFaceLayout::BandDot &dot : face.band) {
+                const QRect reach(dot.at - QPoint(2, 2), QSize(6, 6));
+                for (const QPoint &p : shown)
+                    QVERIFY2(!reach.contains(p), qPrintable(where));
+            }
+        }
     }
     QCOMPARE(labels, dialLabelSet(code).labels.size());
 }
