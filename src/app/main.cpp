@@ -18,6 +18,8 @@ void setApplicationInfo()
 {
     QCoreApplication::setApplicationName(u"MeterLink"_qs);
     QCoreApplication::setApplicationVersion(u"2.0"_qs);
+    // Desktops match the window to meterlink.desktop (its name and icon in the task bar).
+    QGuiApplication::setDesktopFileName(u"meterlink"_qs);
 }
 
 int answer(const CommandLine &options)

@@ -120,10 +120,16 @@ const char *nextLine(const char *p, const char *end)
 
 } // namespace
 
-bool TableFiles::saveText(const ReadingTable &table, const QString &path, QString *error)
+namespace {
+
+// The rows a chunk at a time after the header line: No, then the written texts, each after the
+// separator in the form's own quoting, a line in CR LF; each chunk in the form's encoding.
+template<class AppendField, class Encode>
+bool writeRows(const ReadingTable &table, const QString &path, QString *error,
+               QByteArrayView header, QChar separator, AppendField appendText, Encode encode)
 {
     SafeFileWriter file(path);
-    bool ok = file.open() && file.write("No\tTime\tDC/AC\tValue\tUnit\tRange\tAUTO\r\n");
+    bool ok = file.open() && file.write(header);
     QString chunk;
     for (qsizetype first = 0; ok && first < table.rowCount(); first += RowsPerChunk) {
         chunk.resize(0);
@@ -131,12 +137,12 @@ bool TableFiles::saveText(const ReadingTable &table, const QString &path, QStrin
         for (qsizetype i = first; i < last; ++i) {
             appendNumber(chunk, table.integer(i, ReadingTable::No));
             for (ReadingTable::Field f : writtenTexts) {
-                chunk.append(u'\t');
-                appendField(chunk, trimmed(table.text(i, f)));
+                chunk.append(separator);
+                appendText(chunk, trimmed(table.text(i, f)));
             }
             chunk.append(u"\r\n");
         }
-        ok = file.write(chunk.toLocal8Bit());
+        ok = file.write(encode(chunk));
     }
     ok = ok && file.commit();
     if (!ok && error)
@@ -144,30 +150,24 @@ bool TableFiles::saveText(const ReadingTable &table, const QString &path, QStrin
     return ok;
 }
 
+} // namespace
+
+bool TableFiles::saveText(const ReadingTable &table, const QString &path, QString *error)
+{
+    return writeRows(
+        table, path, error, "No\tTime\tDC/AC\tValue\tUnit\tRange\tAUTO\r\n", u'\t',
+        [](QString &chunk, QStringView text) { appendField(chunk, text); },
+        [](const QString &chunk) { return chunk.toLocal8Bit(); });
+}
+
 bool TableFiles::saveCsv(const ReadingTable &table, const QString &path, QString *error)
 {
     // The byte-order mark tells a spreadsheet the bytes are UTF-8; without it some read them in
     // the system's 8-bit code page.
-    SafeFileWriter file(path);
-    bool ok = file.open() && file.write("\xEF\xBB\xBFNo,Time,DC/AC,Value,Unit,Range,AUTO\r\n");
-    QString chunk;
-    for (qsizetype first = 0; ok && first < table.rowCount(); first += RowsPerChunk) {
-        chunk.resize(0);
-        const qsizetype last = std::min(table.rowCount(), first + RowsPerChunk);
-        for (qsizetype i = first; i < last; ++i) {
-            appendNumber(chunk, table.integer(i, ReadingTable::No));
-            for (ReadingTable::Field f : writtenTexts) {
-                chunk.append(u',');
-                appendCsvField(chunk, trimmed(table.text(i, f)));
-            }
-            chunk.append(u"\r\n");
-        }
-        ok = file.write(chunk.toUtf8());
-    }
-    ok = ok && file.commit();
-    if (!ok && error)
-        *error = file.errorString();
-    return ok;
+    return writeRows(
+        table, path, error, "\xEF\xBB\xBFNo,Time,DC/AC,Value,Unit,Range,AUTO\r\n", u',',
+        [](QString &chunk, QStringView text) { appendCsvField(chunk, text); },
+        [](const QString &chunk) { return chunk.toUtf8(); });
 }
 
 bool TableFiles::readText(ReadingTable &table, QByteArrayView bytes, QString *error)
