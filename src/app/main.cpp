@@ -4,6 +4,7 @@
 #include "links/SystemPorts.h"
 #include "support/Beeper.h"
 #include "support/Clock.h"
+#include "support/FirstPaintMark.h"
 #include "support/PortNames.h"
 #include "support/Prompts.h"
 
@@ -77,6 +78,7 @@ int main(int argc, char *argv[])
     MainWindow window(Services {prompts, clock, beeper, portNames}, options.switches);
     QObject::connect(&window.exitCommand(), &ExitCommand::exitConfirmed, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
+    FirstPaintMark::install(&window);
     window.show();
     return QApplication::exec();
 }
