@@ -12,6 +12,11 @@
 #include <QByteArrayView>
 #include <QStyleFactory>
 #include <cstdio>
+#include <thread>
+
+#ifdef METERLINK_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
 
 namespace {
 
@@ -40,6 +45,18 @@ bool asksForHelpOrVersion(int argc, char *argv[])
     return false;
 }
 
+// The first text the window measures reads the system's font configuration (dozens of files of
+// rules), and the first picture waits for it. Read on a thread of its own, it is ready by the
+// time the application has connected to the display.
+std::jthread readFontConfiguration()
+{
+#ifdef METERLINK_FONTCONFIG
+    return std::jthread([] { FcInit(); });
+#else
+    return {};
+#endif
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -59,6 +76,7 @@ int main(int argc, char *argv[])
             return answer(options);
     }
 
+    std::jthread fontConfiguration = readFontConfiguration();
     QApplication app(argc, argv);
     setApplicationInfo();
     QApplication::setStyle(QStyleFactory::create(u"Fusion"_qs));
@@ -66,6 +84,9 @@ int main(int argc, char *argv[])
     const CommandLine options = CommandLine::parse(QApplication::arguments());
     if (options.exitNow)
         return answer(options);
+
+    if (fontConfiguration.joinable())
+        fontConfiguration.join();
 
     QtPrompts prompts;
     Clock clock;
