@@ -76,6 +76,9 @@ int main(int argc, char *argv[])
             return answer(options);
     }
 
+    // The window's menus are its own, never the desktop's global menu bar; asking the desktop
+    // whether it has one would start a session bus connection before the first picture.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     std::jthread fontConfiguration = readFontConfiguration();
     QApplication app(argc, argv);
     setApplicationInfo();
