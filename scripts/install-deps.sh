@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev libqt6svg6
     qt6-qpa-plugins libgl-dev
-    libhidapi-dev libudev-dev
+    libhidapi-dev libudev-dev libfontconfig-dev
     libbenchmark-dev
     libxml2-utils
     clang-format

@@ -48,7 +48,7 @@ MainWindow::MainWindow(Services services, const ModelSwitches &switches, QWidget
     initResources();
     setObjectName(u"FCOMM"_qs);
     m_controls.FCOMM = this;
-    setWindowIcon(Pictures::icon(u"app-icon"_qs));
+    setWindowIcon(Pictures::windowIcon(u"app-icon"_qs));
     setFont(WindowLook::sansSerif(11, true));
 
     auto *client = new QWidget(this);
@@ -83,6 +83,23 @@ MainWindow::MainWindow(Services services, const ModelSwitches &switches, QWidget
 }
 
 MainWindow::~MainWindow() = default;
+
+bool MainWindow::event(QEvent *event)
+{
+    if (event->type() == QEvent::Paint && !m_painted) {
+        m_painted = true;
+        // The whole window is painted and flushed in this pass; the rest comes after it.
+        QTimer::singleShot(0, this, &MainWindow::afterFirstPaint);
+    }
+    return QMainWindow::event(event);
+}
+
+void MainWindow::afterFirstPaint()
+{
+    // Naming the port's device lists the system's serial ports, which takes longer than
+    // building the window; the hint is there long before a pointer can rest on a panel.
+    m_serialLink->updatePortHint();
+}
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {

@@ -58,6 +58,7 @@ public:
     ExitCommand &exitCommand() { return *m_exitCommand; }
 
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -80,12 +81,15 @@ private:
     void connectCommands();
     void FormCreate();
     void centreOnScreen();
+    // Start-up work the first picture does not show, run once that picture is on screen.
+    void afterFirstPaint();
 
     Services m_services;
     ModelSwitches m_switches;
     FormControls m_controls;
     RunState m_state;
     LinkSet m_links;
+    bool m_painted = false;
 
     std::unique_ptr<ErrorReport> m_errorReport;
     std::unique_ptr<ChartControl> m_chartControl;

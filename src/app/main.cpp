@@ -4,6 +4,7 @@
 #include "links/SystemPorts.h"
 #include "support/Beeper.h"
 #include "support/Clock.h"
+#include "support/FirstPaintMark.h"
 #include "support/PortNames.h"
 #include "support/Prompts.h"
 
@@ -11,6 +12,17 @@
 #include <QByteArrayView>
 #include <QStyleFactory>
 #include <cstdio>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#ifdef METERLINK_QT_PLUGINS
+#include <dlfcn.h>
+#endif
+
+#ifdef METERLINK_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
 
 namespace {
 
@@ -41,6 +53,40 @@ bool asksForHelpOrVersion(int argc, char *argv[])
     return false;
 }
 
+#ifdef METERLINK_QT_PLUGINS
+// The icon engine draws the window's scalable pictures, and the menu bar's own picture makes Qt
+// try every image format plugin. Loaded beforehand, Qt's own loads find them in memory.
+void loadPicturePlugins()
+{
+    namespace fs = std::filesystem;
+    const fs::path plugins(METERLINK_QT_PLUGINS);
+    std::vector<fs::path> files {plugins / "iconengines" / "libqsvgicon.so"};
+    std::error_code error;
+    for (const fs::directory_entry &entry : fs::directory_iterator(plugins / "imageformats", error))
+        if (entry.path().extension() == ".so")
+            files.push_back(entry.path());
+    // Kept loaded, as Qt keeps its plugins; one that cannot be loaded is Qt's to report.
+    for (const fs::path &file : files)
+        dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+#endif
+
+// Work the first picture waits for that needs no display: the system's font configuration
+// (dozens of files of rules, read by the first text the window measures) and the plugins that
+// draw its pictures. Done on a thread of its own while the application connects to the display,
+// it is ready before the window is built.
+std::jthread prepareInBackground()
+{
+    return std::jthread([] {
+#ifdef METERLINK_FONTCONFIG
+        FcInit();
+#endif
+#ifdef METERLINK_QT_PLUGINS
+        loadPicturePlugins();
+#endif
+    });
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -60,6 +106,10 @@ int main(int argc, char *argv[])
             return answer(options);
     }
 
+    // The window's menus are its own, never the desktop's global menu bar; asking the desktop
+    // whether it has one would start a session bus connection before the first picture.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
+    std::jthread preparation = prepareInBackground();
     QApplication app(argc, argv);
     setApplicationInfo();
     QApplication::setStyle(QStyleFactory::create(u"Fusion"_qs));
@@ -67,6 +117,8 @@ int main(int argc, char *argv[])
     const CommandLine options = CommandLine::parse(QApplication::arguments());
     if (options.exitNow)
         return answer(options);
+
+    preparation.join();
 
     QtPrompts prompts;
     Clock clock;
@@ -79,6 +131,7 @@ int main(int argc, char *argv[])
     MainWindow window(Services {prompts, clock, beeper, portNames}, options.switches);
     QObject::connect(&window.exitCommand(), &ExitCommand::exitConfirmed, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
+    FirstPaintMark::install(&window);
     window.show();
     return QApplication::exec();
 }

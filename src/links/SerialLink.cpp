@@ -51,7 +51,6 @@ void SerialLink::setStartPort(int number, bool showPanel)
     if (showPanel)
         m_controls.portPanels[number - 1]->show();
     m_source.setPortNumber(number);
-    updatePortHint();
 }
 
 void SerialLink::selectPort(int number)

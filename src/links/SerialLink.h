@@ -45,7 +45,10 @@ public:
     SerialPortDriver &COMM2() { return m_source.driver(); }
     int portNumber() const { return m_source.portNumber(); }
     // Start-up: the port the profile chose; the Brimlow profile also shows the "COM 1" panel.
+    // The panels' hint is left to updatePortHint: naming the device lists the system's ports.
     void setStartPort(int number, bool showPanel);
+    // Names the device behind the port in use in the port panels' hint.
+    void updatePortHint();
     // Installs one of the receive handlers as the driver's; which one is the model's choice.
     void installGostelData();
     void installFerrantDATA();
@@ -71,7 +74,6 @@ public:
 
 private:
     void selectPort(int number);
-    void updatePortHint();
     void openLink();
     void closeLink();
     void onDeviceLost(const QString &reason);

@@ -76,12 +76,19 @@ MeterGlyphs::MeterGlyphs(const QFont &font)
     : m_font(font)
     , m_metrics(font)
 {
+}
+
+const MeterGlyphs::Measures &MeterGlyphs::measures() const
+{
+    if (m_measures)
+        return *m_measures;
     // Segment faces fill the whole em; text faces report a real capital height. Guard against
     // faces that report none.
-    m_capHeight = m_metrics.capHeight() > 0 ? m_metrics.capHeight() : m_metrics.ascent() * 0.72;
-    const qreal weight = font.bold() ? 0.13 : 0.10;
-    m_stroke = std::max<qreal>(1.0, std::round(m_capHeight * weight * 2) / 2);
-    m_bearing = m_capHeight * 0.09;
+    const qreal capHeight
+        = m_metrics.capHeight() > 0 ? m_metrics.capHeight() : m_metrics.ascent() * 0.72;
+    const qreal weight = m_font.bold() ? 0.13 : 0.10;
+    const qreal stroke = std::max<qreal>(1.0, std::round(capHeight * weight * 2) / 2);
+    return m_measures.emplace(Measures {capHeight, stroke, capHeight * 0.09});
 }
 
 bool MeterGlyphs::isSymbol(QChar c)
@@ -91,10 +98,11 @@ bool MeterGlyphs::isSymbol(QChar c)
 
 qreal MeterGlyphs::symbolAdvance(QChar symbol) const
 {
-    const qreal ink = inkWidth(symbol) * m_capHeight;
+    const Measures &m = measures();
+    const qreal ink = inkWidth(symbol) * m.capHeight;
     if (const QChar letter = temperatureLetter(symbol); !letter.isNull())
-        return m_bearing + ink + degreeGap * m_capHeight + m_metrics.horizontalAdvance(letter);
-    return ink + 2 * m_bearing;
+        return m.bearing + ink + degreeGap * m.capHeight + m_metrics.horizontalAdvance(letter);
+    return ink + 2 * m.bearing;
 }
 
 qreal MeterGlyphs::width(QStringView text) const
@@ -115,13 +123,14 @@ void MeterGlyphs::draw(QPainter &p, const QRectF &rect, int alignment, QStringVi
         x = rect.right() - width(text);
     else if (alignment & Qt::AlignHCenter)
         x = rect.center().x() - width(text) / 2;
+    const qreal capHeight = measures().capHeight;
     qreal baseline;
     if (alignment & Qt::AlignTop)
-        baseline = rect.top() + m_capHeight;
+        baseline = rect.top() + capHeight;
     else if (alignment & Qt::AlignBottom)
         baseline = rect.bottom() - m_metrics.descent();
     else
-        baseline = rect.top() + (rect.height() + m_capHeight) / 2;
+        baseline = rect.top() + (rect.height() + capHeight) / 2;
     drawAt(p, QPointF(x, baseline), text);
 }
 
@@ -144,10 +153,11 @@ qreal MeterGlyphs::drawAt(QPainter &p, QPointF origin, QStringView text) const
 
 void MeterGlyphs::drawSymbol(QPainter &p, QChar symbol, QPointF origin) const
 {
-    const qreal c = m_capHeight;
-    const qreal sw = m_stroke;
+    const Measures &measured = measures();
+    const qreal c = measured.capHeight;
+    const qreal sw = measured.stroke;
     const qreal hs = sw / 2;
-    const qreal x0 = std::round(origin.x() + m_bearing);
+    const qreal x0 = std::round(origin.x() + measured.bearing);
     const qreal base = std::round(origin.y());
     const qreal top = base - c;
     const qreal mid = base - c / 2;

@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QRectF>
 #include <QStringView>
+#include <optional>
 
 class QPainter;
 
@@ -22,7 +23,7 @@ public:
 
     const QFont &font() const { return m_font; }
     // Height of a capital letter, and so of every symbol.
-    qreal symbolHeight() const { return m_capHeight; }
+    qreal symbolHeight() const { return measures().capHeight; }
 
     // Horizontal advance of the painted text.
     qreal width(QStringView text) const;
@@ -40,12 +41,18 @@ public:
                          const QFont &font);
 
 private:
+    struct Measures
+    {
+        qreal capHeight;
+        qreal stroke;
+        qreal bearing;
+    };
+    // Measured on first use: loading a font's face is costly, and many fonts wait unpainted.
+    const Measures &measures() const;
     qreal symbolAdvance(QChar symbol) const;
     void drawSymbol(QPainter &p, QChar symbol, QPointF origin) const;
 
     QFont m_font;
     QFontMetricsF m_metrics;
-    qreal m_capHeight;
-    qreal m_stroke;
-    qreal m_bearing;
+    mutable std::optional<Measures> m_measures;
 };

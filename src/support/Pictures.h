@@ -9,5 +9,7 @@ namespace Pictures {
 
 QPixmap pixmap(const QString &name, QSize size);
 QIcon icon(const QString &name);
+// A window's icon, drawn once at the sizes a window system asks for (16 to 128 pixels).
+QIcon windowIcon(const QString &name);
 
 } // namespace Pictures

@@ -15,6 +15,8 @@ private Q_SLOTS:
     void profileApplied();
     void initialState();
     void clockLabelShowsStartTime();
+    void portHintOnceShown_data();
+    void portHintOnceShown();
 };
 
 void TestStartUp::profileApplied_data()
@@ -98,6 +100,30 @@ void TestStartUp::clockLabelShowsStartTime()
 {
     TestWindow t;
     QCOMPARE(t.find<QLabel>(u"d_t"_qs)->text(), u"09 : 05 : 04     03 - 07 - 2026"_qs);
+}
+
+void TestStartUp::portHintOnceShown_data()
+{
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<QString>("hint");
+    QTest::newRow("adapter first")
+        << QStringList {u"/dev/ttyS0"_qs, u"/dev/ttyUSB0"_qs} << u"COM 1: /dev/ttyUSB0"_qs;
+    QTest::newRow("no port") << QStringList {} << u"COM 1: no serial port found"_qs;
+}
+
+void TestStartUp::portHintOnceShown()
+{
+    QFETCH(QStringList, ports);
+    QFETCH(QString, hint);
+    TestWindow t;
+    t.ports = ports;
+    // Listing the system's ports is slow: building the window does not wait for it.
+    QCOMPARE(t.portListings, 0);
+    t.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
+    for (const QString &panel : {u"BtCOM1"_qs, u"BtCOM2"_qs, u"BtCOM3"_qs, u"BtCOM4"_qs})
+        QTRY_COMPARE(t.find<QWidget>(panel)->toolTip(), hint);
+    QCOMPARE(t.portListings, 1);
 }
 
 QTEST_MAIN(TestStartUp)

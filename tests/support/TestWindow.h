@@ -18,7 +18,9 @@ struct TestWindow
     TestClock clock;
     CountingBeeper beeper;
     QStringList ports;
+    int portListings = 0; // how often the window listed the ports
     PortNames portNames {[this] {
+        ++portListings;
         return ports;
     }};
     // No HID device until a test plugs one in.
