@@ -3,10 +3,13 @@
 // the same pixels.
 //
 //   window_screens OUTDIR            writes idle.png, dcv.png, overload.png, temperature.png,
-//                                    chart-page3.png and table.png
+//                                    chart-page3.png, table.png, and a table of 100 000 rows
+//                                    followed at the bottom (table-large-bottom.png) and
+//                                    scrolled to its middle (table-large-middle.png)
 //   window_screens --compare A B     compares the pictures of two such folders; exit 1 when any
 //                                    differs, saying where
 
+#include "recording/ReadingRecorder.h"
 #include "support/TestWindow.h"
 
 #include <QApplication>
@@ -62,8 +65,7 @@ int shoot(const QString &folder)
         for (int n = 0; n < 250; ++n) {
             const int value = (n * 37) % 4000;
             w.clock.current = w.clock.current.addMSecs(333);
-            w.showFrame(u"A000"_qs + QString::number(value).rightJustified(4, u'0')
-                        + u"0010D"_qs);
+            w.showFrame(u"A000"_qs + QString::number(value).rightJustified(4, u'0') + u"0010D"_qs);
             if (n % 16 == 0)
                 QApplication::processEvents();
         }
@@ -71,6 +73,42 @@ int shoot(const QString &folder)
         if (auto *grid = w.window->findChild<QTableView *>())
             grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum() / 2);
         ok = save(w, dir, "table") && ok;
+    }
+    {
+        // A long recording: the rows are put in directly, then a few frames are recorded while
+        // the grid is at the bottom, so the grid follows them and the "No" column has widened.
+        TestWindow w;
+        w.window->show();
+        w.window->recorder().limitessClick();
+        ReadingTable &table = w.window->recorder().table();
+        ReadingTable::Row row;
+        row.dcAc = u"DCV"_qs;
+        row.unit = u"V"_qs;
+        row.range = u"4 V"_qs;
+        row.autoText = u"Auto"_qs;
+        row.time = u"12:00:00"_qs;
+        for (int n = 0; n < 100'000; ++n) {
+            row.no = qint32(n + 1);
+            row.value = QString::number(n % 4000);
+            row.nval = qint32(n % 4000);
+            table.append(row);
+        }
+        w.window->state().counters.RecordNo = 100'001;
+        w.window->recorder().model().rowsAppended();
+        settle();
+        auto *grid = w.window->findChild<QTableView *>();
+        if (grid)
+            grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
+        settle();
+        for (int n = 0; n < 5; ++n) {
+            w.clock.current = w.clock.current.addMSecs(500);
+            w.showFrame(u"A000"_qs + QString::number(1000 + n * 7) + u"0010D"_qs);
+            QApplication::processEvents();
+        }
+        ok = save(w, dir, "table-large-bottom") && ok;
+        if (grid)
+            grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum() / 2);
+        ok = save(w, dir, "table-large-middle") && ok;
     }
     return ok ? 0 : 2;
 }
