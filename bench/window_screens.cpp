@@ -5,7 +5,8 @@
 //   window_screens OUTDIR            writes idle.png, dcv.png, overload.png, temperature.png,
 //                                    chart-page3.png, table.png, and a table of 100 000 rows
 //                                    followed at the bottom (table-large-bottom.png) and
-//                                    scrolled to its middle (table-large-middle.png)
+//                                    scrolled to its middle (table-large-middle.png), each also
+//                                    as the screen shows it after the repaints (-screen.png)
 //   window_screens --compare A B     compares the pictures of two such folders; exit 1 when any
 //                                    differs, saying where
 
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTableView>
 #include <cstdio>
@@ -27,15 +29,27 @@ void settle()
         QApplication::processEvents();
 }
 
-bool save(TestWindow &w, const QDir &dir, const char *name)
+bool write(const QPixmap &picture, const QDir &dir, const QString &name)
 {
-    settle();
-    const QString path = dir.filePath(QString::fromLatin1(name) + u".png"_qs);
-    if (!w.window->grab().save(path)) {
+    const QString path = dir.filePath(name + u".png"_qs);
+    if (!picture.save(path)) {
         std::fprintf(stderr, "window_screens: could not write %s\n", qPrintable(path));
         return false;
     }
     return true;
+}
+
+// The window drawn afresh; with onScreen, also what the window's repaints have left on the
+// screen, where a part not repainted after a change would show.
+bool save(TestWindow &w, const QDir &dir, const char *name, bool onScreen = false)
+{
+    settle();
+    bool ok = write(w.window->grab(), dir, QString::fromLatin1(name));
+    if (onScreen)
+        ok = write(w.window->screen()->grabWindow(w.window->winId()), dir,
+                   QString::fromLatin1(name) + u"-screen"_qs)
+            && ok;
+    return ok;
 }
 
 int shoot(const QString &folder)
@@ -105,10 +119,10 @@ int shoot(const QString &folder)
             w.showFrame(u"A000"_qs + QString::number(1000 + n * 7) + u"0010D"_qs);
             QApplication::processEvents();
         }
-        ok = save(w, dir, "table-large-bottom") && ok;
+        ok = save(w, dir, "table-large-bottom", true) && ok;
         if (grid)
             grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum() / 2);
-        ok = save(w, dir, "table-large-middle") && ok;
+        ok = save(w, dir, "table-large-middle", true) && ok;
     }
     return ok ? 0 : 2;
 }
