@@ -7,8 +7,10 @@
 ReadingGrid::ReadingGrid(QWidget *parent)
     : QTableView(parent)
 {
-    setVerticalScrollBar(new GridScrollBar(Qt::Vertical, this));
-    setHorizontalScrollBar(new GridScrollBar(Qt::Horizontal, this));
+    m_rowsBar = new GridScrollBar(Qt::Vertical, this);
+    m_columnsBar = new GridScrollBar(Qt::Horizontal, this);
+    setVerticalScrollBar(m_rowsBar);
+    setHorizontalScrollBar(m_columnsBar);
 }
 
 void ReadingGrid::setModel(QAbstractItemModel *model)
@@ -73,7 +75,11 @@ void ReadingGrid::updateGeometries()
     // bottom edge; one row more and the top row starts at the top edge): the cells shown move
     // with it, as when the grid scrolls.
     const QPoint before(horizontalHeader()->offset(), verticalHeader()->offset());
+    m_rowsBar->hold();
+    m_columnsBar->hold();
     QTableView::updateGeometries();
+    m_columnsBar->release();
+    m_rowsBar->release();
     const QPoint moved = QPoint(horizontalHeader()->offset(), verticalHeader()->offset()) - before;
     if (!moved.isNull())
         viewport()->scroll(isRightToLeft() ? moved.x() : -moved.x(), -moved.y());
@@ -108,28 +114,38 @@ void ReadingGrid::doItemsLayout()
     }
 }
 
+void ReadingGrid::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    m_rowsBar->hold();
+    m_columnsBar->hold();
+    QTableView::scrollTo(index, hint);
+    m_columnsBar->release();
+    m_rowsBar->release();
+}
+
 GridScrollBar::Look GridScrollBar::look() const
 {
     QStyleOptionSlider option;
     initStyleOption(&option);
     return {
         style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
-        option.state, value() == minimum(), value() == maximum()};
+        option.state, minimum() == maximum()};
 }
 
-void GridScrollBar::sliderChange(SliderChange change)
+void GridScrollBar::hold()
 {
-    // While the user drags or holds a button the scroll bar repaints as it always does.
-    if (m_hasPainted && !isSliderDown() && repeatAction() == SliderNoAction
-        && !style()->styleHint(QStyle::SH_ScrollBar_Transient, nullptr, this)
-        && look() == m_painted)
+    if (m_holds++ > 0)
         return;
-    QScrollBar::sliderChange(change);
+    m_held = look();
+    // The attribute alone: setUpdatesEnabled() would repaint on release whatever changed.
+    setAttribute(Qt::WA_UpdatesDisabled, true);
 }
 
-void GridScrollBar::paintEvent(QPaintEvent *event)
+void GridScrollBar::release()
 {
-    m_painted = look();
-    m_hasPainted = true;
-    QScrollBar::paintEvent(event);
+    if (--m_holds > 0)
+        return;
+    setAttribute(Qt::WA_UpdatesDisabled, false);
+    if (look() != m_held)
+        update();
 }

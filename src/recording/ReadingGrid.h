@@ -3,6 +3,8 @@
 #include <QScrollBar>
 #include <QTableView>
 
+class GridScrollBar;
+
 // The reading table's grid. Rows come at the end, one per reading, for as long as a recording
 // runs: the grid lays out and repaints only what they change (the new rows where they show,
 // the scroll bars when they look different), not everything it shows, so a reading costs the
@@ -16,6 +18,7 @@ public:
     void setRootIndex(const QModelIndex &index) override;
     void reset() override;
     void doItemsLayout() override;
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
 
 protected:
     bool event(QEvent *event) override;
@@ -28,30 +31,32 @@ private:
     enum class Pending { Nothing, Appended, Everything };
     Pending m_pending = Pending::Everything;
     int m_firstAppended = 0;
+    GridScrollBar *m_rowsBar = nullptr;
+    GridScrollBar *m_columnsBar = nullptr;
 };
 
-// A scroll bar that repaints only when it would look different: a longer table moves the handle
-// by less than a pixel most of the time.
+// A scroll bar that the grid can change without a repaint where it would look the same: a
+// longer table moves the handle by less than a pixel most of the time.
 class GridScrollBar : public QScrollBar
 {
 public:
     using QScrollBar::QScrollBar;
 
-protected:
-    void sliderChange(SliderChange change) override;
-    void paintEvent(QPaintEvent *event) override;
+    // Between hold and release the scroll bar takes changes without repainting; release repaints
+    // it if it now looks different.
+    void hold();
+    void release();
 
 private:
     struct Look
     {
         QRect handle;
         QStyle::State state;
-        bool atMinimum = false;
-        bool atMaximum = false;
+        bool empty = false; // no range: the style draws no handle
         bool operator==(const Look &) const = default;
     };
     Look look() const;
 
-    Look m_painted;
-    bool m_hasPainted = false;
+    Look m_held;
+    int m_holds = 0;
 };
