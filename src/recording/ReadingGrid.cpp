@@ -75,11 +75,9 @@ void ReadingGrid::updateGeometries()
     // bottom edge; one row more and the top row starts at the top edge): the cells shown move
     // with it, as when the grid scrolls.
     const QPoint before(horizontalHeader()->offset(), verticalHeader()->offset());
-    m_rowsBar->hold();
-    m_columnsBar->hold();
+    holdScrollBars();
     QTableView::updateGeometries();
-    m_columnsBar->release();
-    m_rowsBar->release();
+    releaseScrollBars();
     const QPoint moved = QPoint(horizontalHeader()->offset(), verticalHeader()->offset()) - before;
     if (!moved.isNull())
         viewport()->scroll(isRightToLeft() ? moved.x() : -moved.x(), -moved.y());
@@ -116,9 +114,19 @@ void ReadingGrid::doItemsLayout()
 
 void ReadingGrid::scrollTo(const QModelIndex &index, ScrollHint hint)
 {
+    holdScrollBars();
+    QTableView::scrollTo(index, hint);
+    releaseScrollBars();
+}
+
+void ReadingGrid::holdScrollBars()
+{
     m_rowsBar->hold();
     m_columnsBar->hold();
-    QTableView::scrollTo(index, hint);
+}
+
+void ReadingGrid::releaseScrollBars()
+{
     m_columnsBar->release();
     m_rowsBar->release();
 }

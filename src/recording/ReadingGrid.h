@@ -20,6 +20,12 @@ public:
     void doItemsLayout() override;
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
 
+    // Between the two, changes to the scroll bars repaint them once, at the end, and only if
+    // they then look different (a new row and the grid following it leave the handle in place
+    // once the table is long).
+    void holdScrollBars();
+    void releaseScrollBars();
+
 protected:
     bool event(QEvent *event) override;
     void updateGeometries() override;
