@@ -76,11 +76,57 @@ void ReadingGrid::updateGeometries()
     // with it, as when the grid scrolls.
     const QPoint before(horizontalHeader()->offset(), verticalHeader()->offset());
     holdScrollBars();
-    QTableView::updateGeometries();
+    if (!m_laysOutAppended || !fitRowRange())
+        QTableView::updateGeometries();
     releaseScrollBars();
-    const QPoint moved = QPoint(horizontalHeader()->offset(), verticalHeader()->offset()) - before;
+    moveCells(before);
+}
+
+void ReadingGrid::moveCells(QPoint offsetsBefore)
+{
+    const QPoint moved
+        = QPoint(horizontalHeader()->offset(), verticalHeader()->offset()) - offsetsBefore;
     if (!moved.isNull())
         viewport()->scroll(isRightToLeft() ? moved.x() : -moved.x(), -moved.y());
+}
+
+bool ReadingGrid::fitRowRange()
+{
+    // The table view's own layout also places the headers and the corner and lays out the
+    // scroll area, which repaints the scroll bars each time. Rows appended change none of that
+    // once the rows are longer than the grid is high (the vertical scroll bar shows already):
+    // only the vertical scroll range, figured as the table view does.
+    QHeaderView *rows = verticalHeader();
+    QScrollBar *bar = verticalScrollBar();
+    const int height = viewport()->height();
+    if (bar->maximum() <= 0 || height <= 0 || rows->length() <= maximumViewportSize().height())
+        return false;
+    const int count = rows->count();
+    int inView = 0;
+    for (int used = 0, visual = count - 1; visual >= 0; --visual) {
+        const int logical = rows->logicalIndex(visual);
+        if (rows->isSectionHidden(logical))
+            continue;
+        used += rows->sectionSize(logical);
+        if (used > height)
+            break;
+        ++inView;
+    }
+    inView = std::max(inView, 1);
+    const int shown = count - rows->hiddenSectionCount();
+    if (verticalScrollMode() == QAbstractItemView::ScrollPerItem) {
+        bar->setRange(0, shown - inView);
+        bar->setPageStep(inView);
+        if (inView >= shown)
+            rows->setOffset(0);
+        bar->setSingleStep(1);
+    } else {
+        bar->setPageStep(height);
+        bar->setRange(0, rows->length() - height);
+        bar->setSingleStep(std::max(height / (inView + 1), 2));
+    }
+    QAbstractItemView::updateGeometries();
+    return true;
 }
 
 void ReadingGrid::doItemsLayout()
@@ -93,10 +139,13 @@ void ReadingGrid::doItemsLayout()
     m_pending = Pending::Nothing;
     // The rows above stay where they are: only the scroll range grows, and the new rows show
     // below the old ones where the grid has room for them.
+    QHeaderView *rows = verticalHeader();
+    const QPoint before(horizontalHeader()->offset(), rows->offset());
+    m_laysOutAppended = true;
     updateGeometries();
+    m_laysOutAppended = false;
     // The rows' offset as the table view sets it: at the bottom, the last row ends at the
     // grid's bottom edge.
-    QHeaderView *rows = verticalHeader();
     const QScrollBar *bar = verticalScrollBar();
     if (verticalScrollMode() != QAbstractItemView::ScrollPerItem)
         rows->setOffset(bar->value());
@@ -104,6 +153,7 @@ void ReadingGrid::doItemsLayout()
         rows->setOffsetToLastSection();
     else
         rows->setOffsetToSectionPosition(bar->value());
+    moveCells(before);
     const int top = std::max(0, rowViewportPosition(m_firstAppended));
     if (top < viewport()->height()) {
         viewport()->update(0, top, viewport()->width(), viewport()->height() - top);

@@ -33,10 +33,15 @@ protected:
     void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
 
 private:
+    bool fitRowRange();
+    // The headers' offsets have moved since they were these: the cells shown move with them.
+    void moveCells(QPoint offsetsBefore);
+
     // What the next layout has to take in.
     enum class Pending { Nothing, Appended, Everything };
     Pending m_pending = Pending::Everything;
     int m_firstAppended = 0;
+    bool m_laysOutAppended = false;
     GridScrollBar *m_rowsBar = nullptr;
     GridScrollBar *m_columnsBar = nullptr;
 };
