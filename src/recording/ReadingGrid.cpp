@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QSignalBlocker>
 #include <QStyleOptionSlider>
 
 ReadingGrid::ReadingGrid(QWidget *parent)
@@ -114,15 +115,21 @@ bool ReadingGrid::fitRowRange()
     }
     inView = std::max(inView, 1);
     const int shown = count - rows->hiddenSectionCount();
+    const int maximum = verticalScrollMode() == QAbstractItemView::ScrollPerItem
+        ? shown - inView
+        : rows->length() - height;
+    // A longer range leaves the scroll bar shown as it is: the scroll area need not hear of it
+    // (it would lay itself out again, repainting both scroll bars).
+    const QSignalBlocker quiet(maximum >= bar->maximum() && bar->minimum() == 0 ? bar : nullptr);
     if (verticalScrollMode() == QAbstractItemView::ScrollPerItem) {
-        bar->setRange(0, shown - inView);
+        bar->setRange(0, maximum);
         bar->setPageStep(inView);
         if (inView >= shown)
             rows->setOffset(0);
         bar->setSingleStep(1);
     } else {
         bar->setPageStep(height);
-        bar->setRange(0, rows->length() - height);
+        bar->setRange(0, maximum);
         bar->setSingleStep(std::max(height / (inView + 1), 2));
     }
     QAbstractItemView::updateGeometries();
