@@ -12,15 +12,28 @@ ReadingGrid::ReadingGrid(QWidget *parent)
     m_columnsBar = new GridScrollBar(Qt::Horizontal, this);
     setVerticalScrollBar(m_rowsBar);
     setHorizontalScrollBar(m_columnsBar);
+    setHorizontalHeader(new GridTitles(this));
 }
 
 void ReadingGrid::setModel(QAbstractItemModel *model)
 {
     m_pending = Pending::Everything;
     QTableView::setModel(model);
-    if (model)
-        connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this,
-                [this] { m_pending = Pending::Everything; });
+    if (!model)
+        return;
+    connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this,
+            [this] { m_pending = Pending::Everything; });
+    // The row header repaints all it shows when it gains rows; rows added at the end change
+    // none of the rows shown, and the layout repaints the new ones where they show.
+    connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this,
+            [this](const QModelIndex &parent, int first) {
+                QWidget *rows = verticalHeader()->viewport();
+                if (parent.isValid() || m_pending == Pending::Everything
+                    || first != QTableView::model()->rowCount() || !rows->updatesEnabled())
+                    return;
+                rows->setAttribute(Qt::WA_UpdatesDisabled, true);
+                m_rowHeaderHeld = true;
+            });
 }
 
 void ReadingGrid::setRootIndex(const QModelIndex &index)
@@ -52,6 +65,10 @@ bool ReadingGrid::event(QEvent *event)
 
 void ReadingGrid::rowsInserted(const QModelIndex &parent, int start, int end)
 {
+    if (m_rowHeaderHeld) {
+        verticalHeader()->viewport()->setAttribute(Qt::WA_UpdatesDisabled, false);
+        m_rowHeaderHeld = false;
+    }
     const bool atEnd = !parent.isValid() && model() && end == model()->rowCount() - 1;
     if (m_pending == Pending::Nothing && atEnd) {
         m_pending = Pending::Appended;
@@ -213,4 +230,17 @@ void GridScrollBar::release()
     setAttribute(Qt::WA_UpdatesDisabled, false);
     if (look() != m_held)
         update();
+}
+
+GridTitles::GridTitles(QWidget *parent)
+    : QHeaderView(Qt::Horizontal, parent)
+{
+    // As the table view's own titles.
+    setSectionsClickable(true);
+    setHighlightSections(true);
+}
+
+QRegion GridTitles::visualRegionForSelection(const QItemSelection &selection) const
+{
+    return highlightSections() ? QHeaderView::visualRegionForSelection(selection) : QRegion();
 }

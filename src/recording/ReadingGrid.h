@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHeaderView>
 #include <QScrollBar>
 #include <QTableView>
 
@@ -42,6 +43,7 @@ private:
     Pending m_pending = Pending::Everything;
     int m_firstAppended = 0;
     bool m_laysOutAppended = false;
+    bool m_rowHeaderHeld = false;
     GridScrollBar *m_rowsBar = nullptr;
     GridScrollBar *m_columnsBar = nullptr;
 };
@@ -70,4 +72,15 @@ private:
 
     Look m_held;
     int m_holds = 0;
+};
+
+// The grid's column titles. Unless they highlight the selected columns, a new selected row
+// leaves them as they are.
+class GridTitles : public QHeaderView
+{
+public:
+    explicit GridTitles(QWidget *parent = nullptr);
+
+protected:
+    QRegion visualRegionForSelection(const QItemSelection &selection) const override;
 };
