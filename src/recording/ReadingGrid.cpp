@@ -18,22 +18,26 @@ ReadingGrid::ReadingGrid(QWidget *parent)
 void ReadingGrid::setModel(QAbstractItemModel *model)
 {
     m_pending = Pending::Everything;
+    for (const QMetaObject::Connection &c : m_modelConnections)
+        disconnect(c);
+    m_modelConnections.clear();
     QTableView::setModel(model);
     if (!model)
         return;
-    connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this,
-            [this] { m_pending = Pending::Everything; });
+    m_modelConnections.append(connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this,
+                                      [this] { m_pending = Pending::Everything; }));
     // The row header repaints all it shows when it gains rows; rows added at the end change
     // none of the rows shown, and the layout repaints the new ones where they show.
-    connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this,
-            [this](const QModelIndex &parent, int first) {
-                QWidget *rows = verticalHeader()->viewport();
-                if (parent.isValid() || m_pending == Pending::Everything
-                    || first != QTableView::model()->rowCount() || !rows->updatesEnabled())
-                    return;
-                rows->setAttribute(Qt::WA_UpdatesDisabled, true);
-                m_rowHeaderHeld = true;
-            });
+    m_modelConnections.append(connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this,
+                                      [this](const QModelIndex &parent, int first) {
+                                          QWidget *rows = verticalHeader()->viewport();
+                                          if (parent.isValid() || m_pending == Pending::Everything
+                                              || first != QTableView::model()->rowCount()
+                                              || !rows->updatesEnabled())
+                                              return;
+                                          rows->setAttribute(Qt::WA_UpdatesDisabled, true);
+                                          m_rowHeaderHeld = true;
+                                      }));
 }
 
 void ReadingGrid::setRootIndex(const QModelIndex &index)
@@ -158,6 +162,8 @@ void ReadingGrid::doItemsLayout()
     if (m_pending != Pending::Appended) {
         m_pending = Pending::Nothing;
         QTableView::doItemsLayout();
+        // Rows appended meanwhile may have left the row header unpainted.
+        verticalHeader()->viewport()->update();
         return;
     }
     m_pending = Pending::Nothing;
@@ -220,12 +226,14 @@ void GridScrollBar::hold()
         return;
     m_held = look();
     // The attribute alone: setUpdatesEnabled() would repaint on release whatever changed.
-    setAttribute(Qt::WA_UpdatesDisabled, true);
+    m_disabledByHold = updatesEnabled();
+    if (m_disabledByHold)
+        setAttribute(Qt::WA_UpdatesDisabled, true);
 }
 
 void GridScrollBar::release()
 {
-    if (--m_holds > 0)
+    if (--m_holds > 0 || !m_disabledByHold)
         return;
     setAttribute(Qt::WA_UpdatesDisabled, false);
     if (look() != m_held)

@@ -8,8 +8,9 @@ class GridScrollBar;
 
 // The reading table's grid. Rows come at the end, one per reading, for as long as a recording
 // runs: the grid lays out and repaints only what they change (the new rows where they show,
-// the scroll bars when they look different), not everything it shows, so a reading costs the
-// same whether the table holds no rows or millions.
+// the scroll bars when they look different), not everything it shows, so a reading repaints
+// as much whether the table holds no rows or millions. (The table view's row header still
+// keeps a section per row and sums their heights again after each new row.)
 class ReadingGrid : public QTableView
 {
 public:
@@ -44,6 +45,7 @@ private:
     int m_firstAppended = 0;
     bool m_laysOutAppended = false;
     bool m_rowHeaderHeld = false;
+    QList<QMetaObject::Connection> m_modelConnections;
     GridScrollBar *m_rowsBar = nullptr;
     GridScrollBar *m_columnsBar = nullptr;
 };
@@ -72,6 +74,7 @@ private:
 
     Look m_held;
     int m_holds = 0;
+    bool m_disabledByHold = false;
 };
 
 // The grid's column titles. Unless they highlight the selected columns, a new selected row
