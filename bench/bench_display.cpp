@@ -16,6 +16,8 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -89,6 +91,45 @@ void BM_DisplaySequenceAndPaint(benchmark::State &state)
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_DisplaySequenceAndPaint)->Arg(0)->Arg(1'000'000);
+
+// One recorded row reaching the grid while the user is at the bottom: the grid hears of it,
+// follows it and repaints, with the table already holding the given number of rows (flat in
+// rows: recording without a limit reaches 8-digit row numbers).
+void BM_GridFollowRow(benchmark::State &state)
+{
+    Window w;
+    w.window.recorder().limitessClick();
+    ReadingTable &table = w.window.recorder().table();
+    ReadingTable::Row row;
+    row.time = u"12:00:00"_qs;
+    row.dcAc = u"DCV"_qs;
+    row.unit = u"V"_qs;
+    row.range = u"4 V"_qs;
+    row.autoText = u"Auto"_qs;
+    qint32 n = 0;
+    for (; n < state.range(0); ++n) {
+        row.no = n + 1;
+        row.value = QString::number(n % 4000);
+        row.nval = n % 4000;
+        table.append(row);
+    }
+    w.window.recorder().model().rowsAppended();
+    QApplication::processEvents();
+    // At the bottom, where the grid follows the newest row.
+    QScrollBar *bar = w.window.findChild<QTableView *>(u"DBGrid1"_qs)->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    QApplication::processEvents();
+    for (auto _ : state) {
+        ++n;
+        row.no = n;
+        row.value = QString::number(n % 4000);
+        row.nval = n % 4000;
+        w.window.recorder().appendTestRow(row);
+        QApplication::processEvents();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_GridFollowRow)->Arg(0)->Arg(1'000'000);
 
 // The heap the window's grid adds per row on top of the table's own rows (header sections,
 // selection), measured at a million rows.

@@ -3,15 +3,20 @@
 // the same pixels.
 //
 //   window_screens OUTDIR            writes idle.png, dcv.png, overload.png, temperature.png,
-//                                    chart-page3.png and table.png
+//                                    chart-page3.png, table.png, and a table of 100 000 rows
+//                                    followed at the bottom (table-large-bottom.png) and
+//                                    scrolled to its middle (table-large-middle.png); each also
+//                                    as the screen shows it after the repaints (NAME-screen.png)
 //   window_screens --compare A B     compares the pictures of two such folders; exit 1 when any
 //                                    differs, saying where
 
+#include "recording/ReadingRecorder.h"
 #include "support/TestWindow.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTableView>
 #include <cstdio>
@@ -24,15 +29,26 @@ void settle()
         QApplication::processEvents();
 }
 
-bool save(TestWindow &w, const QDir &dir, const char *name)
+bool write(const QPixmap &picture, const QDir &dir, const QString &name)
 {
-    settle();
-    const QString path = dir.filePath(QString::fromLatin1(name) + u".png"_qs);
-    if (!w.window->grab().save(path)) {
+    const QString path = dir.filePath(name + u".png"_qs);
+    if (!picture.save(path)) {
         std::fprintf(stderr, "window_screens: could not write %s\n", qPrintable(path));
         return false;
     }
     return true;
+}
+
+// The window drawn afresh, and what the window's repaints have left on the screen
+// (NAME-screen.png), where a part not repainted after a change would show.
+bool save(TestWindow &w, const QDir &dir, const char *name)
+{
+    settle();
+    bool ok = write(w.window->grab(), dir, QString::fromLatin1(name));
+    ok = write(w.window->screen()->grabWindow(w.window->winId()), dir,
+               QString::fromLatin1(name) + u"-screen"_qs)
+        && ok;
+    return ok;
 }
 
 int shoot(const QString &folder)
@@ -70,6 +86,42 @@ int shoot(const QString &folder)
         if (auto *grid = w.window->findChild<QTableView *>())
             grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum() / 2);
         ok = save(w, dir, "table") && ok;
+    }
+    {
+        // A long recording: the rows are put in directly, then a few frames are recorded while
+        // the grid is at the bottom, so the grid follows them and the "No" column has widened.
+        TestWindow w;
+        w.window->show();
+        w.window->recorder().limitessClick();
+        ReadingTable &table = w.window->recorder().table();
+        ReadingTable::Row row;
+        row.dcAc = u"DCV"_qs;
+        row.unit = u"V"_qs;
+        row.range = u"4 V"_qs;
+        row.autoText = u"Auto"_qs;
+        row.time = u"12:00:00"_qs;
+        for (int n = 0; n < 100'000; ++n) {
+            row.no = qint32(n + 1);
+            row.value = QString::number(n % 4000);
+            row.nval = qint32(n % 4000);
+            table.append(row);
+        }
+        w.window->state().counters.RecordNo = 100'001;
+        w.window->recorder().model().rowsAppended();
+        settle();
+        auto *grid = w.window->findChild<QTableView *>();
+        if (grid)
+            grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
+        settle();
+        for (int n = 0; n < 5; ++n) {
+            w.clock.current = w.clock.current.addMSecs(500);
+            w.showFrame(u"A000"_qs + QString::number(1000 + n * 7) + u"0010D"_qs);
+            QApplication::processEvents();
+        }
+        ok = save(w, dir, "table-large-bottom") && ok;
+        if (grid)
+            grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum() / 2);
+        ok = save(w, dir, "table-large-middle") && ok;
     }
     return ok ? 0 : 2;
 }
@@ -117,7 +169,9 @@ int compare(const QString &a, const QString &b)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen unless told otherwise (QT_QPA_PLATFORM=xcb shows what an X server shows).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.size() == 3 && args[0] == u"--compare")

@@ -5,6 +5,7 @@
 #include "chart/ChartView.h"
 #include "meter/BarGraph.h"
 #include "meter/LcdPanel.h"
+#include "recording/ReadingGrid.h"
 #include "support/ClickLabel.h"
 #include "support/Pictures.h"
 #include "support/WindowLook.h"
@@ -174,7 +175,7 @@ void MainWindow::buildFunctionBoard(QWidget *client)
 void MainWindow::buildGrid(QWidget *client)
 {
     FormControls &c = m_controls;
-    c.DBGrid1 = make<QTableView>(client, u"DBGrid1"_qs, QRect(6, 312, 426, 217));
+    c.DBGrid1 = make<ReadingGrid>(client, u"DBGrid1"_qs, QRect(6, 312, 426, 217));
     c.DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     c.DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     c.DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -2,6 +2,7 @@
 
 #include "chart/ChartControl.h"
 #include "recording/GridCellDelegate.h"
+#include "recording/ReadingGrid.h"
 #include "support/Clock.h"
 #include "support/Prompts.h"
 
@@ -268,13 +269,19 @@ void ReadingRecorder::followNewestRow()
     QTableView *grid = m_controls.DBGrid1;
     const QScrollBar *bar = grid->verticalScrollBar();
     const bool atBottom = bar->value() >= bar->maximum();
+    // The scroll bars repaint once for the new row and the move to it, not once for each.
+    auto *readingGrid = dynamic_cast<ReadingGrid *>(grid);
+    if (readingGrid)
+        readingGrid->holdScrollBars();
     m_model.rowsAppended();
-    if (!atBottom)
-        return;
-    const QModelIndex last = m_model.index(m_model.rowCount() - 1, 0);
-    grid->selectionModel()->setCurrentIndex(
-        last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    grid->scrollTo(last);
+    if (atBottom) {
+        const QModelIndex last = m_model.index(m_model.rowCount() - 1, 0);
+        grid->selectionModel()->setCurrentIndex(
+            last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        grid->scrollTo(last);
+    }
+    if (readingGrid)
+        readingGrid->releaseScrollBars();
 }
 
 void ReadingRecorder::fitTitles()
