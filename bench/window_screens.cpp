@@ -62,8 +62,7 @@ int shoot(const QString &folder)
         for (int n = 0; n < 250; ++n) {
             const int value = (n * 37) % 4000;
             w.clock.current = w.clock.current.addMSecs(333);
-            w.showFrame(u"A000"_qs + QString::number(value).rightJustified(4, u'0')
-                        + u"0010D"_qs);
+            w.showFrame(u"A000"_qs + QString::number(value).rightJustified(4, u'0') + u"0010D"_qs);
             if (n % 16 == 0)
                 QApplication::processEvents();
         }
