@@ -4,6 +4,7 @@
 #include "meter/DisplayState.h"
 #include "support/WindowLook.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
@@ -14,6 +15,8 @@ namespace {
 
 // Enough for the scales a run switches between per reading and when the limits change.
 constexpr qsizetype FaceCacheSize = 4;
+// Posted to the dial to look at what a frame's calls changed.
+const QEvent::Type ShowChangesEvent = QEvent::Type(QEvent::registerEventType());
 
 QColor inkColour(DialInk ink)
 {
@@ -80,6 +83,11 @@ void AnalogDial::fitToPanel()
     m_arc = DialArc::forPanel(panel);
     m_image = QImage((panel - QSize(4, 4)).expandedTo(QSize(1, 1)), QImage::Format_RGB32);
     m_image.fill(Qt::white);
+    m_imageFace = -1;
+    m_needleArea = {};
+    m_shown = m_image.copy();
+    m_touched = {};
+    update();
 }
 
 void AnalogDial::KDsetup(int mode)
@@ -95,7 +103,7 @@ void AnalogDial::KDsetup(int mode)
                                   [&](const CachedFace &f) { return f.key == key; });
     if (hit == m_faces.end()) {
         QImage face = drawFace(key);
-        m_faces.prepend({std::move(key), std::move(face)});
+        m_faces.prepend({std::move(key), std::move(face), m_nextFaceId++});
         if (m_faces.size() > FaceCacheSize)
             m_faces.removeLast();
     } else if (hit != m_faces.begin()) {
@@ -103,9 +111,18 @@ void AnalogDial::KDsetup(int mode)
     }
 
     // Copied into the image we own rather than shared, so the needle never detaches a copy.
-    const QImage &face = m_faces.constFirst().image;
-    std::memcpy(m_image.bits(), face.constBits(), size_t(face.sizeInBytes()));
-    update();
+    // When the image already holds this face, only where needles were drawn needs it again.
+    const CachedFace &face = m_faces.constFirst();
+    const QRect area = face.id == m_imageFace ? m_needleArea & m_image.rect() : m_image.rect();
+    if (area.isEmpty())
+        return;
+    const qsizetype left = qsizetype(area.left()) * qsizetype(sizeof(QRgb));
+    const auto bytes = size_t(area.width()) * sizeof(QRgb);
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        std::memcpy(m_image.scanLine(y) + left, face.image.constScanLine(y) + left, bytes);
+    m_imageFace = face.id;
+    m_needleArea = {};
+    touched(area);
 }
 
 DialTextExtent AnalogDial::labelExtent() const
@@ -162,8 +179,10 @@ void AnalogDial::KDrun(int position)
 {
     fitToPanel();
     NeedleLine needle;
-    if (!m_arc.needle(position, qint64(m_display.dialScale.dialSteps) * 10, &needle))
+    if (!m_arc.needle(position, qint64(m_display.dialScale.dialSteps) * 10, &needle)) {
+        showChanges();
         return;
+    }
 
     QPainter p(&m_image);
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -172,17 +191,77 @@ void AnalogDial::KDrun(int position)
     QPen pen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     p.setPen(pen);
     p.drawLine(m_previousNeedle.tip, m_previousNeedle.base);
+    const QRect erased = QRect(m_previousNeedle.tip, m_previousNeedle.base).normalized();
     m_previousNeedle = needle;
     pen.setColor(Qt::black);
     p.setPen(pen);
     p.drawLine(needle.tip, needle.base);
     p.end();
-    update();
+    // The round caps reach a pixel or two beyond the ends.
+    const QRect drawn
+        = (erased | QRect(needle.tip, needle.base).normalized()).adjusted(-3, -3, 3, 3);
+    m_needleArea |= drawn;
+    m_touched |= drawn & m_image.rect();
+    showChanges();
+}
+
+void AnalogDial::touched(const QRect &area)
+{
+    // Looked at when the needle is drawn next, or else once the frame's calls are done.
+    m_touched |= area & m_image.rect();
+    if (!m_checkPosted && !m_touched.isEmpty()) {
+        m_checkPosted = true;
+        QCoreApplication::postEvent(this, new QEvent(ShowChangesEvent));
+    }
+}
+
+void AnalogDial::showChanges()
+{
+    m_checkPosted = false;
+    const QRect area = m_touched;
+    m_touched = {};
+    if (area.isEmpty())
+        return;
+    if (m_shown.size() != m_image.size()) {
+        m_shown = m_image.copy();
+        update();
+        return;
+    }
+    // The bounding box of the pixels that differ from those shown.
+    QRect changed;
+    const auto bytes = size_t(area.width()) * sizeof(QRgb);
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const auto *now = reinterpret_cast<const QRgb *>(m_image.constScanLine(y)) + area.left();
+        auto *shown = reinterpret_cast<QRgb *>(m_shown.scanLine(y)) + area.left();
+        if (std::memcmp(now, shown, bytes) == 0)
+            continue;
+        int first = 0;
+        while (now[first] == shown[first])
+            ++first;
+        int last = area.width() - 1;
+        while (now[last] == shown[last])
+            --last;
+        changed |= QRect(area.left() + first, y, last - first + 1, 1);
+        std::memcpy(shown, now, bytes);
+    }
+    if (!changed.isEmpty())
+        update(changed);
+}
+
+bool AnalogDial::event(QEvent *event)
+{
+    if (event->type() == ShowChangesEvent) {
+        showChanges();
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void AnalogDial::paintEvent(QPaintEvent *event)
 {
+    // Whatever was drawn since the last look shows at once, as when painting from the image.
+    showChanges();
     QPainter p(this);
-    const QRect r = event->rect() & m_image.rect();
-    p.drawImage(r.topLeft(), m_image, r);
+    const QRect r = event->rect() & m_shown.rect();
+    p.drawImage(r.topLeft(), m_shown, r);
 }

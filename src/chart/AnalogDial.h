@@ -12,8 +12,10 @@ struct LimitState;
 
 // The moving-needle dial KD1. It fills the dial panel (its parent) less the panel's 2-pixel
 // border, and takes its geometry from the panel's size. KDsetup draws the face from the run's
-// scale, scale code and limits; KDrun draws the needle. Both draw into an image that
-// paintEvent shows, without antialiasing.
+// scale, scale code and limits; KDrun draws the needle. Both draw into an image, without
+// antialiasing; the pixels that came out different from the picture shown are copied into that
+// picture and repainted once the needle is drawn (or the frame's calls are done without one),
+// so a steady reading repaints nothing.
 class AnalogDial : public QWidget
 {
     Q_OBJECT
@@ -31,6 +33,7 @@ public:
     QSize sizeHint() const override;
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -47,11 +50,15 @@ private:
     {
         FaceKey key;
         QImage image;
+        qint64 id = 0;
     };
 
     QSize panelSize() const;
     void fitToPanel();
     QImage drawFace(const FaceKey &key) const;
+    // Notes pixels of m_image that may have changed; showChanges() looks at them later.
+    void touched(const QRect &area);
+    void showChanges();
 
     const DisplayState &m_display;
     const LimitState &m_limits;
@@ -67,4 +74,12 @@ private:
     // Faces drawn lately, most recent first. A reading redraws the face every time, and
     // drawing the band dot by dot costs far more than a frame may take.
     QList<CachedFace> m_faces;
+    // The face m_image was last copied from, and where needles were drawn on it since.
+    qint64 m_imageFace = -1;
+    qint64 m_nextFaceId = 0;
+    QRect m_needleArea;
+    // What the widget shows (or has been asked to), and the part of m_image that may differ.
+    QImage m_shown;
+    QRect m_touched;
+    bool m_checkPosted = false;
 };
