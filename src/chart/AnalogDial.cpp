@@ -179,10 +179,8 @@ void AnalogDial::KDrun(int position)
 {
     fitToPanel();
     NeedleLine needle;
-    if (!m_arc.needle(position, qint64(m_display.dialScale.dialSteps) * 10, &needle)) {
-        showChanges();
+    if (!m_arc.needle(position, qint64(m_display.dialScale.dialSteps) * 10, &needle))
         return;
-    }
 
     QPainter p(&m_image);
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -201,13 +199,11 @@ void AnalogDial::KDrun(int position)
     const QRect drawn
         = (erased | QRect(needle.tip, needle.base).normalized()).adjusted(-3, -3, 3, 3);
     m_needleArea |= drawn;
-    m_touched |= drawn & m_image.rect();
-    showChanges();
+    touched(drawn);
 }
 
 void AnalogDial::touched(const QRect &area)
 {
-    // Looked at when the needle is drawn next, or else once the frame's calls are done.
     m_touched |= area & m_image.rect();
     if (!m_checkPosted && !m_touched.isEmpty()) {
         m_checkPosted = true;
@@ -215,7 +211,7 @@ void AnalogDial::touched(const QRect &area)
     }
 }
 
-void AnalogDial::showChanges()
+void AnalogDial::commit()
 {
     m_checkPosted = false;
     const QRect area = m_touched;
@@ -251,7 +247,7 @@ void AnalogDial::showChanges()
 bool AnalogDial::event(QEvent *event)
 {
     if (event->type() == ShowChangesEvent) {
-        showChanges();
+        commit();
         return true;
     }
     return QWidget::event(event);
@@ -259,8 +255,8 @@ bool AnalogDial::event(QEvent *event)
 
 void AnalogDial::paintEvent(QPaintEvent *event)
 {
-    // Whatever was drawn since the last look shows at once, as when painting from the image.
-    showChanges();
+    // Whatever was drawn since the last commit shows at once, as when painting from the image.
+    commit();
     QPainter p(this);
     const QRect r = event->rect() & m_shown.rect();
     p.drawImage(r.topLeft(), m_shown, r);

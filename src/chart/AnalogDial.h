@@ -13,9 +13,8 @@ struct LimitState;
 // The moving-needle dial KD1. It fills the dial panel (its parent) less the panel's 2-pixel
 // border, and takes its geometry from the panel's size. KDsetup draws the face from the run's
 // scale, scale code and limits; KDrun draws the needle. Both draw into an image, without
-// antialiasing; the pixels that came out different from the picture shown are copied into that
-// picture and repainted once the needle is drawn (or the frame's calls are done without one),
-// so a steady reading repaints nothing.
+// antialiasing; on commit() the pixels that came out different from the picture shown are
+// copied into that picture and repainted, so a steady reading repaints nothing.
 class AnalogDial : public QWidget
 {
     Q_OBJECT
@@ -24,6 +23,10 @@ public:
 
     void KDsetup(int mode);
     void KDrun(int position);
+    // Repaints what the calls since the last commit changed on the dial. The display sequence
+    // commits at the end of every frame; calls that nobody commits are shown once the event
+    // loop runs again.
+    void commit();
 
     const QImage &image() const { return m_image; }
     NeedleLine previousNeedle() const { return m_previousNeedle; }
@@ -56,9 +59,8 @@ private:
     QSize panelSize() const;
     void fitToPanel();
     QImage drawFace(const FaceKey &key) const;
-    // Notes pixels of m_image that may have changed; showChanges() looks at them later.
+    // Notes pixels of m_image that may have changed; commit() looks at them.
     void touched(const QRect &area);
-    void showChanges();
 
     const DisplayState &m_display;
     const LimitState &m_limits;
