@@ -7,7 +7,8 @@
 #   bench/window-cpu.sh RATE SECONDS
 #
 # Environment: METERLINK_BUILD_DIR (default build; relative to the repository or absolute),
-# WINDOW_CPU_SCRIPT the simulator's script (default dcv), WINDOW_CPU_WARMUP seconds (default 5).
+# WINDOW_CPU_SCRIPT the simulator's script (default dcv), WINDOW_CPU_WARMUP seconds (default 5),
+# WINDOW_CPU_PERF a file to record a perf profile of the window into over the same time.
 set -euo pipefail
 
 rate=${1:-}
@@ -111,7 +112,12 @@ hz=$(getconf CLK_TCK)
 t0=$(ticks)
 s0=$(sent)
 start=$(date +%s%N)
-sleep "$seconds"
+if [ -n "${WINDOW_CPU_PERF:-}" ]; then
+    perf record -q --call-graph dwarf,16384 -F 200 -o "$WINDOW_CPU_PERF" -p "$window_pid" \
+        -- sleep "$seconds" > /dev/null 2>&1
+else
+    sleep "$seconds"
+fi
 t1=$(ticks)
 s1=$(sent)
 end=$(date +%s%N)
