@@ -15,6 +15,8 @@ namespace {
 
 // Enough for the scales a run switches between per reading and when the limits change.
 constexpr qsizetype FaceCacheSize = 4;
+// Enough for the needles of a wavering reading, the rest position and the one before.
+constexpr qsizetype LineCacheSize = 64;
 // Posted to the dial to look at what a frame's calls changed.
 const QEvent::Type ShowChangesEvent = QEvent::Type(QEvent::registerEventType());
 
@@ -85,6 +87,7 @@ void AnalogDial::fitToPanel()
     m_image.fill(Qt::white);
     m_imageFace = -1;
     m_needleArea = {};
+    m_lines.clear();
     m_shown = m_image.copy();
     m_touched = {};
     update();
@@ -182,24 +185,85 @@ void AnalogDial::KDrun(int position)
     if (!m_arc.needle(position, qint64(m_display.dialScale.dialSteps) * 10, &needle))
         return;
 
-    QPainter p(&m_image);
-    p.setRenderHint(QPainter::Antialiasing, false);
     // The erasing line is the drawn one in the panel's white, so it covers the old needle
     // exactly.
-    QPen pen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    p.setPen(pen);
-    p.drawLine(m_previousNeedle.tip, m_previousNeedle.base);
+    stamp(m_previousNeedle, qRgb(255, 255, 255));
     const QRect erased = QRect(m_previousNeedle.tip, m_previousNeedle.base).normalized();
     m_previousNeedle = needle;
-    pen.setColor(Qt::black);
-    p.setPen(pen);
-    p.drawLine(needle.tip, needle.base);
-    p.end();
+    stamp(needle, qRgb(0, 0, 0));
     // The round caps reach a pixel or two beyond the ends.
     const QRect drawn
         = (erased | QRect(needle.tip, needle.base).normalized()).adjusted(-3, -3, 3, 3);
     m_needleArea |= drawn;
     touched(drawn);
+}
+
+const QList<AnalogDial::LineRun> &AnalogDial::linePixels(const NeedleLine &line)
+{
+    const auto hit = std::find_if(m_lines.begin(), m_lines.end(),
+                                  [&](const LinePixels &l) { return l.line == line; });
+    if (hit != m_lines.end()) {
+        if (hit != m_lines.begin())
+            m_lines.move(hit - m_lines.begin(), 0);
+        return m_lines.constFirst().runs;
+    }
+
+    // Stroked where it stands on a white image of the dial's size, so the pixels are the ones
+    // stroking it on the dial gives (the pen covers a pixel fully or not at all); read back
+    // near the line only, and wiped again.
+    const QRgb clear = qRgb(255, 255, 255);
+    if (m_lineScratch.size() != m_image.size()) {
+        m_lineScratch = QImage(m_image.size(), QImage::Format_RGB32);
+        m_lineScratch.fill(clear);
+    }
+    QPainter p(&m_lineScratch);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLine(line.tip, line.base);
+    p.end();
+
+    constexpr int Reach = 3; // beyond the line's centre the pen and its caps cover
+    const QRect box = QRect(line.tip, line.base).normalized().adjusted(-Reach, -Reach, Reach, Reach)
+        & m_lineScratch.rect();
+    const QPoint a = line.tip;
+    const QPoint b = line.base;
+    const auto xAt = [&](int y) {
+        const int clamped = std::clamp(y, std::min(a.y(), b.y()), std::max(a.y(), b.y()));
+        return a.x() + double(clamped - a.y()) * (b.x() - a.x()) / (b.y() - a.y());
+    };
+    LinePixels drawn {line, {}};
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        int from = box.left();
+        int to = box.right();
+        if (a.y() != b.y()) {
+            const double x1 = xAt(y - Reach);
+            const double x2 = xAt(y + Reach);
+            from = std::max(from, int(std::floor(std::min(x1, x2))) - Reach);
+            to = std::min(to, int(std::ceil(std::max(x1, x2))) + Reach);
+        }
+        auto *row = reinterpret_cast<QRgb *>(m_lineScratch.scanLine(y));
+        for (int x = from; x <= to; ++x) {
+            if (row[x] == clear)
+                continue;
+            const int first = x;
+            while (x < to && row[x + 1] != clear)
+                ++x;
+            drawn.runs.append({y, first, x});
+            std::fill(row + first, row + x + 1, clear);
+        }
+    }
+    m_lines.prepend(std::move(drawn));
+    if (m_lines.size() > LineCacheSize)
+        m_lines.removeLast();
+    return m_lines.constFirst().runs;
+}
+
+void AnalogDial::stamp(const NeedleLine &line, QRgb colour)
+{
+    for (const LineRun &run : linePixels(line)) {
+        auto *row = reinterpret_cast<QRgb *>(m_image.scanLine(run.y));
+        std::fill(row + run.first, row + run.last + 1, colour);
+    }
 }
 
 void AnalogDial::touched(const QRect &area)

@@ -61,6 +61,20 @@ private:
     QImage drawFace(const FaceKey &key) const;
     // Notes pixels of m_image that may have changed; commit() looks at them.
     void touched(const QRect &area);
+    // The pixels a needle line covers, as runs (y, first x, last x) in the image.
+    struct LineRun
+    {
+        int y;
+        int first;
+        int last;
+    };
+    struct LinePixels
+    {
+        NeedleLine line;
+        QList<LineRun> runs;
+    };
+    const QList<LineRun> &linePixels(const NeedleLine &line);
+    void stamp(const NeedleLine &line, QRgb colour);
 
     const DisplayState &m_display;
     const LimitState &m_limits;
@@ -84,4 +98,8 @@ private:
     QImage m_shown;
     QRect m_touched;
     bool m_checkPosted = false;
+    // Needle lines drawn lately, most recent first: a reading draws four lines, mostly ones
+    // drawn just before, and stroking a round-capped line costs far more than filling its runs.
+    QList<LinePixels> m_lines;
+    QImage m_lineScratch;
 };

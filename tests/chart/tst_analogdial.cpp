@@ -127,6 +127,7 @@ private Q_SLOTS:
     void followsThePanelSize();
     void oddScalesDoNotBreak();
     void paintShowsTheImage();
+    void needlesAreTheStrokedLines();
     void screenFollowsTheFrames();
     void steadyReadingPaintsNothing();
     void shots();
@@ -628,6 +629,36 @@ QImage onScreen(Dial &d)
 }
 
 } // namespace
+
+void TestAnalogDial::needlesAreTheStrokedLines()
+{
+    // The needle and its erasing line stroked on the image as the dial's design draws them: a
+    // 2-pixel round-capped line, without antialiasing. Positions across every scale and beyond
+    // its ends, each drawn again a little later, as a wavering reading does.
+    for (const ScaleChoice &choice : Scales) {
+        Dial d(QString::fromUtf16(choice.code), choice.scale);
+        d.dial->KDsetup(1);
+        QImage expected = d.dial->image().copy();
+        const int n = choice.scale.dialSteps * 10;
+        const int positions[] = {0, n / 3, n / 3 + 1, n / 3, -15, n + 30, n, n / 2, 1, n / 2, 0};
+        for (const int position : positions) {
+            const NeedleLine before = d.dial->previousNeedle();
+            d.dial->KDrun(position);
+            QPainter p(&expected);
+            p.setRenderHint(QPainter::Antialiasing, false);
+            p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawLine(before.tip, before.base);
+            const NeedleLine now = d.dial->previousNeedle();
+            p.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawLine(now.tip, now.base);
+            p.end();
+            const QString diff = differences(d.dial->image(), expected);
+            QVERIFY2(diff.isEmpty(),
+                     qPrintable(QString::fromUtf16(choice.code) + u" at "_qs
+                                + QString::number(position) + u": "_qs + diff));
+        }
+    }
+}
 
 void TestAnalogDial::screenFollowsTheFrames()
 {
