@@ -113,7 +113,7 @@ t0=$(ticks)
 s0=$(sent)
 start=$(date +%s%N)
 if [ -n "${WINDOW_CPU_PERF:-}" ]; then
-    perf record -q --call-graph dwarf,16384 -F 200 -o "$WINDOW_CPU_PERF" -p "$window_pid" \
+    perf record -q --call-graph dwarf,16384 -F 1000 -o "$WINDOW_CPU_PERF" -p "$window_pid" \
         -- sleep "$seconds" > /dev/null 2>&1
 else
     sleep "$seconds"
