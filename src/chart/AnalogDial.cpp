@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -86,10 +87,10 @@ void AnalogDial::fitToPanel()
     m_image = QImage((panel - QSize(4, 4)).expandedTo(QSize(1, 1)), QImage::Format_RGB32);
     m_image.fill(Qt::white);
     m_imageFace = -1;
-    m_needleArea = {};
+    m_needleArea.reset(m_image.height());
     m_lines.clear();
     m_shown = m_image.copy();
-    m_touched = {};
+    m_touched.reset(m_image.height());
     update();
 }
 
@@ -116,16 +117,23 @@ void AnalogDial::KDsetup(int mode)
     // Copied into the image we own rather than shared, so the needle never detaches a copy.
     // When the image already holds this face, only where needles were drawn needs it again.
     const CachedFace &face = m_faces.constFirst();
-    const QRect area = face.id == m_imageFace ? m_needleArea & m_image.rect() : m_image.rect();
-    if (area.isEmpty())
-        return;
-    const qsizetype left = qsizetype(area.left()) * qsizetype(sizeof(QRgb));
-    const auto bytes = size_t(area.width()) * sizeof(QRgb);
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        std::memcpy(m_image.scanLine(y) + left, face.image.constScanLine(y) + left, bytes);
-    m_imageFace = face.id;
-    m_needleArea = {};
-    touched(area);
+    auto *to = reinterpret_cast<QRgb *>(m_image.bits());
+    const auto *from = reinterpret_cast<const QRgb *>(face.image.constBits());
+    const qsizetype stride = m_image.bytesPerLine() / qsizetype(sizeof(QRgb));
+    const auto copy = [&](int y, int first, int last) {
+        std::memcpy(to + y * stride + first, from + y * stride + first,
+                    size_t(last - first + 1) * sizeof(QRgb));
+        touched(y, first, last);
+    };
+    if (face.id == m_imageFace) {
+        m_needleArea.forEach(copy);
+    } else {
+        const QRect all = m_image.rect();
+        for (int y = all.top(); y <= all.bottom(); ++y)
+            copy(y, all.left(), all.right());
+        m_imageFace = face.id;
+    }
+    m_needleArea.clear();
 }
 
 DialTextExtent AnalogDial::labelExtent() const
@@ -188,14 +196,8 @@ void AnalogDial::KDrun(int position)
     // The erasing line is the drawn one in the panel's white, so it covers the old needle
     // exactly.
     stamp(m_previousNeedle, qRgb(255, 255, 255));
-    const QRect erased = QRect(m_previousNeedle.tip, m_previousNeedle.base).normalized();
     m_previousNeedle = needle;
     stamp(needle, qRgb(0, 0, 0));
-    // The round caps reach a pixel or two beyond the ends.
-    const QRect drawn
-        = (erased | QRect(needle.tip, needle.base).normalized()).adjusted(-3, -3, 3, 3);
-    m_needleArea |= drawn;
-    touched(drawn);
 }
 
 const QList<AnalogDial::LineRun> &AnalogDial::linePixels(const NeedleLine &line)
@@ -260,15 +262,48 @@ const QList<AnalogDial::LineRun> &AnalogDial::linePixels(const NeedleLine &line)
 
 void AnalogDial::stamp(const NeedleLine &line, QRgb colour)
 {
+    auto *pixels = reinterpret_cast<QRgb *>(m_image.bits());
+    const qsizetype stride = m_image.bytesPerLine() / qsizetype(sizeof(QRgb));
     for (const LineRun &run : linePixels(line)) {
-        auto *row = reinterpret_cast<QRgb *>(m_image.scanLine(run.y));
+        QRgb *row = pixels + run.y * stride;
         std::fill(row + run.first, row + run.last + 1, colour);
+        m_needleArea.add(run.y, run.first, run.last);
+        touched(run.y, run.first, run.last);
     }
 }
 
-void AnalogDial::touched(const QRect &area)
+void AnalogDial::RowSpans::reset(int rows)
 {
-    m_touched |= area & m_image.rect();
+    m_rows.assign(std::size_t(rows), {std::numeric_limits<int>::max(), -1});
+    m_top = 0;
+    m_bottom = -1;
+}
+
+void AnalogDial::RowSpans::add(int y, int first, int last)
+{
+    auto &[from, to] = m_rows[std::size_t(y)];
+    from = std::min(from, first);
+    to = std::max(to, last);
+    if (isEmpty()) {
+        m_top = m_bottom = y;
+    } else {
+        m_top = std::min(m_top, y);
+        m_bottom = std::max(m_bottom, y);
+    }
+}
+
+void AnalogDial::RowSpans::clear()
+{
+    for (int y = m_top; y <= m_bottom; ++y)
+        m_rows[std::size_t(y)] = {std::numeric_limits<int>::max(), -1};
+    m_top = 0;
+    m_bottom = -1;
+}
+
+void AnalogDial::touched(int y, int first, int last)
+{
+    if (first <= last)
+        m_touched.add(y, first, last);
     if (!m_checkPosted && !m_touched.isEmpty()) {
         m_checkPosted = true;
         QCoreApplication::postEvent(this, new QEvent(ShowChangesEvent));
@@ -277,33 +312,35 @@ void AnalogDial::touched(const QRect &area)
 
 void AnalogDial::commit()
 {
-    m_checkPosted = false;
-    const QRect area = m_touched;
-    m_touched = {};
-    if (area.isEmpty())
+    if (m_touched.isEmpty())
         return;
     if (m_shown.size() != m_image.size()) {
+        m_touched.clear();
         m_shown = m_image.copy();
         update();
         return;
     }
     // The bounding box of the pixels that differ from those shown.
     QRect changed;
-    const auto bytes = size_t(area.width()) * sizeof(QRgb);
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        const auto *now = reinterpret_cast<const QRgb *>(m_image.constScanLine(y)) + area.left();
-        auto *shown = reinterpret_cast<QRgb *>(m_shown.scanLine(y)) + area.left();
-        if (std::memcmp(now, shown, bytes) == 0)
-            continue;
-        int first = 0;
+    const auto *image = reinterpret_cast<const QRgb *>(m_image.constBits());
+    auto *shownPixels = reinterpret_cast<QRgb *>(m_shown.bits());
+    const qsizetype stride = m_image.bytesPerLine() / qsizetype(sizeof(QRgb));
+    m_touched.forEach([&](int y, int from, int to) {
+        const QRgb *now = image + y * stride;
+        QRgb *shown = shownPixels + y * stride;
+        const auto bytes = size_t(to - from + 1) * sizeof(QRgb);
+        if (std::memcmp(now + from, shown + from, bytes) == 0)
+            return;
+        int first = from;
         while (now[first] == shown[first])
             ++first;
-        int last = area.width() - 1;
+        int last = to;
         while (now[last] == shown[last])
             --last;
-        changed |= QRect(area.left() + first, y, last - first + 1, 1);
-        std::memcpy(shown, now, bytes);
-    }
+        changed |= QRect(first, y, last - first + 1, 1);
+        std::memcpy(shown + first, now + first, size_t(last - first + 1) * sizeof(QRgb));
+    });
+    m_touched.clear();
     if (!changed.isEmpty())
         update(changed);
 }
@@ -311,6 +348,7 @@ void AnalogDial::commit()
 bool AnalogDial::event(QEvent *event)
 {
     if (event->type() == ShowChangesEvent) {
+        m_checkPosted = false;
         commit();
         return true;
     }

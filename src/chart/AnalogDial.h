@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QList>
 #include <QWidget>
+#include <utility>
+#include <vector>
 
 struct DisplayState;
 struct LimitState;
@@ -59,8 +61,31 @@ private:
     QSize panelSize() const;
     void fitToPanel();
     QImage drawFace(const FaceKey &key) const;
+    // Per row of the image, the columns some drawing may have changed.
+    class RowSpans
+    {
+    public:
+        void reset(int rows);
+        void add(int y, int first, int last);
+        void clear();
+        bool isEmpty() const { return m_bottom < m_top; }
+        template<class F> void forEach(F f) const
+        {
+            for (int y = m_top; y <= m_bottom; ++y) {
+                const auto [first, last] = m_rows[std::size_t(y)];
+                if (first <= last)
+                    f(y, first, last);
+            }
+        }
+
+    private:
+        std::vector<std::pair<int, int>> m_rows;
+        int m_top = 0;
+        int m_bottom = -1;
+    };
+
     // Notes pixels of m_image that may have changed; commit() looks at them.
-    void touched(const QRect &area);
+    void touched(int y, int first, int last);
     // The pixels a needle line covers, as runs (y, first x, last x) in the image.
     struct LineRun
     {
@@ -93,10 +118,10 @@ private:
     // The face m_image was last copied from, and where needles were drawn on it since.
     qint64 m_imageFace = -1;
     qint64 m_nextFaceId = 0;
-    QRect m_needleArea;
+    RowSpans m_needleArea;
     // What the widget shows (or has been asked to), and the part of m_image that may differ.
     QImage m_shown;
-    QRect m_touched;
+    RowSpans m_touched;
     bool m_checkPosted = false;
     // Needle lines drawn lately, most recent first: a reading draws four lines, mostly ones
     // drawn just before, and stroking a round-capped line costs far more than filling its runs.
