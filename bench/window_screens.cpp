@@ -4,6 +4,9 @@
 //
 //   window_screens OUTDIR            writes idle.png, dcv.png, overload.png, temperature.png,
 //                                    chart-page3.png and table.png
+//   window_screens --screen OUTDIR   the same, on the platform QT_QPA_PLATFORM names (say xcb
+//                                    under Xvfb), read back from the window system: what partial
+//                                    repaints left on the screen rather than a fresh drawing
 //   window_screens --compare A B     compares the pictures of two such folders; exit 1 when any
 //                                    differs, saying where
 
@@ -11,24 +14,35 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTableView>
 #include <cstdio>
 
 namespace {
 
+bool fromScreen = false;
+
 void settle()
 {
     for (int i = 0; i < 5; ++i)
         QApplication::processEvents();
+    // A window system takes a moment to map the window and take the first pictures.
+    QElapsedTimer t;
+    t.start();
+    while (fromScreen && t.elapsed() < 300)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 bool save(TestWindow &w, const QDir &dir, const char *name)
 {
     settle();
     const QString path = dir.filePath(QString::fromLatin1(name) + u".png"_qs);
-    if (!w.window->grab().save(path)) {
+    const QPixmap picture
+        = fromScreen ? w.window->screen()->grabWindow(w.window->winId()) : w.window->grab();
+    if (!picture.save(path)) {
         std::fprintf(stderr, "window_screens: could not write %s\n", qPrintable(path));
         return false;
     }
@@ -117,13 +131,18 @@ int compare(const QString &a, const QString &b)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    fromScreen = argc == 3 && qstrcmp(argv[1], "--screen") == 0;
+    if (!fromScreen || qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.size() == 3 && args[0] == u"--compare")
         return compare(args[1], args[2]);
     if (args.size() == 1 && !args[0].startsWith(u'-'))
         return shoot(args[0]);
-    std::fprintf(stderr, "usage: window_screens OUTDIR | window_screens --compare A B\n");
+    if (fromScreen)
+        return shoot(args[1]);
+    std::fprintf(stderr,
+                 "usage: window_screens [--screen] OUTDIR | window_screens --compare A B\n");
     return 2;
 }
