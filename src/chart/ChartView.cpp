@@ -227,12 +227,17 @@ void ChartView::drawColumns(const ChartLayout &l, const QRect &columns)
     const PointSpan shown = ChartLayout::visiblePoints(l.x);
     qint64 from = shown.first;
     if (columns.left() > l.plot.left()) {
-        from = std::max(shown.first,
-                        qint64(std::floor(l.x.lo
-                                          + (columns.left() - l.plot.left()) * l.x.span()
-                                              / std::max(l.plot.width() - 1, 1))));
-        while (from > shown.first && l.pixelX(double(from)) > columns.left() - Margin)
-            --from;
+        // The last point at least a margin left of the columns (points lie left to right).
+        qint64 lo = shown.first;
+        qint64 hi = std::min(shown.last, m_data.largestX());
+        while (lo < hi) {
+            const qint64 mid = lo + (hi - lo + 1) / 2;
+            if (l.pixelX(double(mid)) <= columns.left() - Margin)
+                lo = mid;
+            else
+                hi = mid - 1;
+        }
+        from = lo;
     }
     const qreal ratio = devicePixelRatioF();
     const QRectF source(QPointF(columns.topLeft()) * ratio, QSizeF(columns.size()) * ratio);
