@@ -153,6 +153,23 @@ BENCHMARK(BM_RepaintLastPage)
     ->Arg(10'000'000)
     ->Unit(benchmark::kMillisecond);
 
+// A reading as the window charts it: one point appended to the page, then the repaint it asks
+// for, with the page filling and turning as readings come.
+void BM_AppendAndRepaint(benchmark::State &state)
+{
+    ShownChart c;
+    qint64 i = 1;
+    for (; i < 1000; ++i)
+        c.control.AppendValue(reading(i));
+    QApplication::processEvents();
+    for (auto _ : state) {
+        c.control.AppendValue(reading(i++));
+        QApplication::processEvents();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_AppendAndRepaint)->Unit(benchmark::kMicrosecond);
+
 // Every point on one page: drawn from per-column min/max.
 void BM_RepaintWholePage(benchmark::State &state)
 {

@@ -52,6 +52,23 @@ BENCHMARK_CAPTURE(BM_DialFrame, scale4, u"4", DialScale {4000, 400, 40, 80})
 BENCHMARK_CAPTURE(BM_DialFrame, scale10, u"10", DialScale {1000, 1000, 100, 200})
     ->Unit(benchmark::kMicrosecond);
 
+// A reading wavering by a few counts around one value, then committed, as a meter held on a
+// steady source sends it.
+void BM_DialWaveringFrame(benchmark::State &st)
+{
+    const DialScale scale {4000, 400, 40, 80};
+    Dial d(u"4"_qs, scale);
+    int frame = 0;
+    for (auto _ : st) {
+        d.dial->KDsetup(1);
+        d.dial->KDrun(scale.needleOffset);
+        d.dial->KDrun(2500 + (frame++ * 7) % 11 - 5);
+        d.dial->commit();
+    }
+    st.SetItemsProcessed(st.iterations());
+}
+BENCHMARK(BM_DialWaveringFrame)->Unit(benchmark::kMicrosecond);
+
 // A face drawn from scratch, as after a limit edit: every iteration has a limit not seen lately.
 void BM_DialNewFace(benchmark::State &st, const char16_t *code, DialScale scale)
 {

@@ -4,16 +4,22 @@
 #include "meter/DisplayState.h"
 #include "support/WindowLook.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
 // Enough for the scales a run switches between per reading and when the limits change.
 constexpr qsizetype FaceCacheSize = 4;
+// Enough for the needles of a wavering reading, the rest position and the one before.
+constexpr qsizetype LineCacheSize = 64;
+// Posted to the dial to look at what a frame's calls changed.
+const QEvent::Type ShowChangesEvent = QEvent::Type(QEvent::registerEventType());
 
 QColor inkColour(DialInk ink)
 {
@@ -80,6 +86,12 @@ void AnalogDial::fitToPanel()
     m_arc = DialArc::forPanel(panel);
     m_image = QImage((panel - QSize(4, 4)).expandedTo(QSize(1, 1)), QImage::Format_RGB32);
     m_image.fill(Qt::white);
+    m_imageFace = -1;
+    m_needleArea.reset(m_image.height());
+    m_lines.clear();
+    m_shown = m_image.copy();
+    m_touched.reset(m_image.height());
+    update();
 }
 
 void AnalogDial::KDsetup(int mode)
@@ -95,7 +107,7 @@ void AnalogDial::KDsetup(int mode)
                                   [&](const CachedFace &f) { return f.key == key; });
     if (hit == m_faces.end()) {
         QImage face = drawFace(key);
-        m_faces.prepend({std::move(key), std::move(face)});
+        m_faces.prepend({std::move(key), std::move(face), m_nextFaceId++});
         if (m_faces.size() > FaceCacheSize)
             m_faces.removeLast();
     } else if (hit != m_faces.begin()) {
@@ -103,9 +115,25 @@ void AnalogDial::KDsetup(int mode)
     }
 
     // Copied into the image we own rather than shared, so the needle never detaches a copy.
-    const QImage &face = m_faces.constFirst().image;
-    std::memcpy(m_image.bits(), face.constBits(), size_t(face.sizeInBytes()));
-    update();
+    // When the image already holds this face, only where needles were drawn needs it again.
+    const CachedFace &face = m_faces.constFirst();
+    auto *to = reinterpret_cast<QRgb *>(m_image.bits());
+    const auto *from = reinterpret_cast<const QRgb *>(face.image.constBits());
+    const qsizetype stride = m_image.bytesPerLine() / qsizetype(sizeof(QRgb));
+    const auto copy = [&](int y, int first, int last) {
+        std::memcpy(to + y * stride + first, from + y * stride + first,
+                    size_t(last - first + 1) * sizeof(QRgb));
+        touched(y, first, last);
+    };
+    if (face.id == m_imageFace) {
+        m_needleArea.forEach(copy);
+    } else {
+        const QRect all = m_image.rect();
+        for (int y = all.top(); y <= all.bottom(); ++y)
+            copy(y, all.left(), all.right());
+        m_imageFace = face.id;
+    }
+    m_needleArea.clear();
 }
 
 DialTextExtent AnalogDial::labelExtent() const
@@ -165,24 +193,173 @@ void AnalogDial::KDrun(int position)
     if (!m_arc.needle(position, qint64(m_display.dialScale.dialSteps) * 10, &needle))
         return;
 
-    QPainter p(&m_image);
-    p.setRenderHint(QPainter::Antialiasing, false);
     // The erasing line is the drawn one in the panel's white, so it covers the old needle
     // exactly.
-    QPen pen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    p.setPen(pen);
-    p.drawLine(m_previousNeedle.tip, m_previousNeedle.base);
+    stamp(m_previousNeedle, qRgb(255, 255, 255));
     m_previousNeedle = needle;
-    pen.setColor(Qt::black);
-    p.setPen(pen);
-    p.drawLine(needle.tip, needle.base);
+    stamp(needle, qRgb(0, 0, 0));
+}
+
+const QList<AnalogDial::LineRun> &AnalogDial::linePixels(const NeedleLine &line)
+{
+    const auto hit = std::find_if(m_lines.begin(), m_lines.end(),
+                                  [&](const LinePixels &l) { return l.line == line; });
+    if (hit != m_lines.end()) {
+        if (hit != m_lines.begin())
+            m_lines.move(hit - m_lines.begin(), 0);
+        return m_lines.constFirst().runs;
+    }
+
+    // Stroked where it stands on a white image of the dial's size, so the pixels are the ones
+    // stroking it on the dial gives (the pen covers a pixel fully or not at all); read back
+    // near the line only, and wiped again.
+    const QRgb clear = qRgb(255, 255, 255);
+    if (m_lineScratch.size() != m_image.size()) {
+        m_lineScratch = QImage(m_image.size(), QImage::Format_RGB32);
+        m_lineScratch.fill(clear);
+    }
+    QPainter p(&m_lineScratch);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLine(line.tip, line.base);
     p.end();
-    update();
+
+    constexpr int Reach = 3; // beyond the line's centre the pen and its caps cover
+    const QRect box = QRect(line.tip, line.base).normalized().adjusted(-Reach, -Reach, Reach, Reach)
+        & m_lineScratch.rect();
+    const QPoint a = line.tip;
+    const QPoint b = line.base;
+    const auto xAt = [&](int y) {
+        const int clamped = std::clamp(y, std::min(a.y(), b.y()), std::max(a.y(), b.y()));
+        return a.x() + double(clamped - a.y()) * (b.x() - a.x()) / (b.y() - a.y());
+    };
+    LinePixels drawn {line, {}};
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        int from = box.left();
+        int to = box.right();
+        if (a.y() != b.y()) {
+            const double x1 = xAt(y - Reach);
+            const double x2 = xAt(y + Reach);
+            from = std::max(from, int(std::floor(std::min(x1, x2))) - Reach);
+            to = std::min(to, int(std::ceil(std::max(x1, x2))) + Reach);
+        }
+        auto *row = reinterpret_cast<QRgb *>(m_lineScratch.scanLine(y));
+        for (int x = from; x <= to; ++x) {
+            if (row[x] == clear)
+                continue;
+            const int first = x;
+            while (x < to && row[x + 1] != clear)
+                ++x;
+            drawn.runs.append({y, first, x});
+            std::fill(row + first, row + x + 1, clear);
+        }
+    }
+    m_lines.prepend(std::move(drawn));
+    if (m_lines.size() > LineCacheSize)
+        m_lines.removeLast();
+    return m_lines.constFirst().runs;
+}
+
+void AnalogDial::stamp(const NeedleLine &line, QRgb colour)
+{
+    auto *pixels = reinterpret_cast<QRgb *>(m_image.bits());
+    const qsizetype stride = m_image.bytesPerLine() / qsizetype(sizeof(QRgb));
+    for (const LineRun &run : linePixels(line)) {
+        QRgb *row = pixels + run.y * stride;
+        std::fill(row + run.first, row + run.last + 1, colour);
+        m_needleArea.add(run.y, run.first, run.last);
+        touched(run.y, run.first, run.last);
+    }
+}
+
+void AnalogDial::RowSpans::reset(int rows)
+{
+    m_rows.assign(std::size_t(rows), {std::numeric_limits<int>::max(), -1});
+    m_top = 0;
+    m_bottom = -1;
+}
+
+void AnalogDial::RowSpans::add(int y, int first, int last)
+{
+    auto &[from, to] = m_rows[std::size_t(y)];
+    from = std::min(from, first);
+    to = std::max(to, last);
+    if (isEmpty()) {
+        m_top = m_bottom = y;
+    } else {
+        m_top = std::min(m_top, y);
+        m_bottom = std::max(m_bottom, y);
+    }
+}
+
+void AnalogDial::RowSpans::clear()
+{
+    for (int y = m_top; y <= m_bottom; ++y)
+        m_rows[std::size_t(y)] = {std::numeric_limits<int>::max(), -1};
+    m_top = 0;
+    m_bottom = -1;
+}
+
+void AnalogDial::touched(int y, int first, int last)
+{
+    if (first <= last)
+        m_touched.add(y, first, last);
+    if (!m_checkPosted && !m_touched.isEmpty()) {
+        m_checkPosted = true;
+        QCoreApplication::postEvent(this, new QEvent(ShowChangesEvent));
+    }
+}
+
+void AnalogDial::commit()
+{
+    if (m_touched.isEmpty())
+        return;
+    if (m_shown.size() != m_image.size()) {
+        m_touched.clear();
+        m_shown = m_image.copy();
+        update();
+        return;
+    }
+    // The bounding box of the pixels that differ from those shown.
+    QRect changed;
+    const auto *image = reinterpret_cast<const QRgb *>(m_image.constBits());
+    auto *shownPixels = reinterpret_cast<QRgb *>(m_shown.bits());
+    const qsizetype stride = m_image.bytesPerLine() / qsizetype(sizeof(QRgb));
+    m_touched.forEach([&](int y, int from, int to) {
+        const QRgb *now = image + y * stride;
+        QRgb *shown = shownPixels + y * stride;
+        const auto bytes = size_t(to - from + 1) * sizeof(QRgb);
+        if (std::memcmp(now + from, shown + from, bytes) == 0)
+            return;
+        int first = from;
+        while (now[first] == shown[first])
+            ++first;
+        int last = to;
+        while (now[last] == shown[last])
+            --last;
+        changed |= QRect(first, y, last - first + 1, 1);
+        std::memcpy(shown + first, now + first, size_t(last - first + 1) * sizeof(QRgb));
+    });
+    m_touched.clear();
+    if (!changed.isEmpty())
+        update(changed);
+}
+
+bool AnalogDial::event(QEvent *event)
+{
+    if (event->type() == ShowChangesEvent) {
+        m_checkPosted = false;
+        commit();
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void AnalogDial::paintEvent(QPaintEvent *event)
 {
+    // Whatever was drawn since the last commit shows at once, as when painting from the image.
+    commit();
     QPainter p(this);
-    const QRect r = event->rect() & m_image.rect();
-    p.drawImage(r.topLeft(), m_image, r);
+    const QRect r = event->rect() & m_shown.rect();
+    p.drawImage(r.topLeft(), m_shown, r);
 }

@@ -6,14 +6,17 @@
 #include <QImage>
 #include <QList>
 #include <QWidget>
+#include <utility>
+#include <vector>
 
 struct DisplayState;
 struct LimitState;
 
 // The moving-needle dial KD1. It fills the dial panel (its parent) less the panel's 2-pixel
 // border, and takes its geometry from the panel's size. KDsetup draws the face from the run's
-// scale, scale code and limits; KDrun draws the needle. Both draw into an image that
-// paintEvent shows, without antialiasing.
+// scale, scale code and limits; KDrun draws the needle. Both draw into an image, without
+// antialiasing; on commit() the pixels that came out different from the picture shown are
+// copied into that picture and repainted, so a steady reading repaints nothing.
 class AnalogDial : public QWidget
 {
     Q_OBJECT
@@ -22,6 +25,10 @@ public:
 
     void KDsetup(int mode);
     void KDrun(int position);
+    // Repaints what the calls since the last commit changed on the dial. The display sequence
+    // commits at the end of every frame; calls that nobody commits are shown once the event
+    // loop runs again.
+    void commit();
 
     const QImage &image() const { return m_image; }
     NeedleLine previousNeedle() const { return m_previousNeedle; }
@@ -31,6 +38,7 @@ public:
     QSize sizeHint() const override;
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -47,11 +55,51 @@ private:
     {
         FaceKey key;
         QImage image;
+        qint64 id = 0;
     };
 
     QSize panelSize() const;
     void fitToPanel();
     QImage drawFace(const FaceKey &key) const;
+    // Per row of the image, the columns some drawing may have changed.
+    class RowSpans
+    {
+    public:
+        void reset(int rows);
+        void add(int y, int first, int last);
+        void clear();
+        bool isEmpty() const { return m_bottom < m_top; }
+        template<class F> void forEach(F f) const
+        {
+            for (int y = m_top; y <= m_bottom; ++y) {
+                const auto [first, last] = m_rows[std::size_t(y)];
+                if (first <= last)
+                    f(y, first, last);
+            }
+        }
+
+    private:
+        std::vector<std::pair<int, int>> m_rows;
+        int m_top = 0;
+        int m_bottom = -1;
+    };
+
+    // Notes pixels of m_image that may have changed; commit() looks at them.
+    void touched(int y, int first, int last);
+    // The pixels a needle line covers, as runs (y, first x, last x) in the image.
+    struct LineRun
+    {
+        int y;
+        int first;
+        int last;
+    };
+    struct LinePixels
+    {
+        NeedleLine line;
+        QList<LineRun> runs;
+    };
+    const QList<LineRun> &linePixels(const NeedleLine &line);
+    void stamp(const NeedleLine &line, QRgb colour);
 
     const DisplayState &m_display;
     const LimitState &m_limits;
@@ -67,4 +115,16 @@ private:
     // Faces drawn lately, most recent first. A reading redraws the face every time, and
     // drawing the band dot by dot costs far more than a frame may take.
     QList<CachedFace> m_faces;
+    // The face m_image was last copied from, and where needles were drawn on it since.
+    qint64 m_imageFace = -1;
+    qint64 m_nextFaceId = 0;
+    RowSpans m_needleArea;
+    // What the widget shows (or has been asked to), and the part of m_image that may differ.
+    QImage m_shown;
+    RowSpans m_touched;
+    bool m_checkPosted = false;
+    // Needle lines drawn lately, most recent first: a reading draws four lines, mostly ones
+    // drawn just before, and stroking a round-capped line costs far more than filling its runs.
+    QList<LinePixels> m_lines;
+    QImage m_lineScratch;
 };

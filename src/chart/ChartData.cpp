@@ -163,6 +163,7 @@ void ChartData::addPoint(int series, double value)
 void ChartData::clearSeries(int series)
 {
     m_series[std::size_t(series)].clear();
+    ++m_clears;
     changed();
 }
 

@@ -84,6 +84,9 @@ public:
     void columnExtents(int series, double xFrom, double xTo, std::span<ValueExtent> columns) const;
     // Largest horizontal value of any series; -1 without points.
     qint64 largestX() const;
+    // Counts the clears of any series: with the point counts it tells whether points were only
+    // appended since an earlier look.
+    quint64 clearCount() const { return m_clears; }
 
     // Heap bytes held for points, summaries and chunk tables.
     std::size_t allocatedBytes() const;
@@ -130,4 +133,5 @@ private:
     std::array<Series, SeriesCount> m_series;
     std::array<AxisState, 2> m_axes;
     std::function<void()> m_changed;
+    quint64 m_clears = 0;
 };

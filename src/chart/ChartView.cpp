@@ -7,12 +7,15 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
 const QColor GridColor(0xE4, 0xE4, 0xE4);
 const QColor FrameColor(0x80, 0x80, 0x80);
 const QColor TextColor(Qt::black);
+// Pixels kept clear around the ends of a line, for its caps and rounding.
+constexpr int Margin = 4;
 
 ChartAxis axisOf(const ChartData &data, ChartSurface::Axis axis)
 {
@@ -28,13 +31,7 @@ ChartView::ChartView(QWidget *parent)
     setObjectName(u"Chtshow"_qs);
     setFrameStyle(QFrame::NoFrame);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    // One update() per repaint: paging across a long recording scrolls thousands of times.
-    m_data.setChangedHandler([this] {
-        if (!m_repaintPending) {
-            m_repaintPending = true;
-            update();
-        }
-    });
+    m_data.setChangedHandler([this] { changed(); });
 }
 
 ChartView::~ChartView()
@@ -55,19 +52,102 @@ ChartRange ChartView::valueRange(ChartRange x) const
     return ChartLayout::valueRange(axisOf(m_data, Axis::Value), shown);
 }
 
+ChartView::LayoutInputs ChartView::layoutInputs() const
+{
+    LayoutInputs in;
+    in.size = size();
+    in.ratio = devicePixelRatioF();
+    in.x = ChartLayout::horizontalRange(axisOf(m_data, Axis::Horizontal), m_data.largestX());
+    in.y = valueRange(in.x);
+    return in;
+}
+
 ChartLayout ChartView::layout() const
 {
+    const LayoutInputs in = layoutInputs();
     const QFontMetrics fm(m_font);
-    const ChartRange x
-        = ChartLayout::horizontalRange(axisOf(m_data, Axis::Horizontal), m_data.largestX());
-    const ChartRange y = valueRange(x);
     ChartTextMetrics text;
     text.height = fm.height();
-    for (const QString &label : ChartLayout::valueLabels(height(), text.height, y))
+    for (const QString &label : ChartLayout::valueLabels(in.size.height(), text.height, in.y))
         text.valueLabelWidth = std::max(text.valueLabelWidth, fm.horizontalAdvance(label));
-    for (const QString &label : ChartLayout::pointEndLabels(x))
+    for (const QString &label : ChartLayout::pointEndLabels(in.x))
         text.pointLabelWidth = std::max(text.pointLabelWidth, fm.horizontalAdvance(label));
-    return ChartLayout::forWidget(size(), x, y, text);
+    return ChartLayout::forWidget(in.size, in.x, in.y, text);
+}
+
+const ChartLayout &ChartView::cachedLayout()
+{
+    const LayoutInputs in = layoutInputs();
+    if (!m_layout || in != m_layoutInputs) {
+        m_layout = layout();
+        m_layoutInputs = in;
+    }
+    return *m_layout;
+}
+
+ChartView::Drawn ChartView::current(const LayoutInputs &inputs) const
+{
+    Drawn d;
+    d.inputs = inputs;
+    for (int s = 0; s < ChartData::SeriesCount; ++s) {
+        d.counts[std::size_t(s)] = m_data.pointCount(s);
+        d.active[std::size_t(s)] = m_data.isSeriesActive(s);
+    }
+    d.clears = m_data.clearCount();
+    return d;
+}
+
+bool ChartView::appendedOnly(const ChartLayout &l, const Drawn &now, QRect &columns) const
+{
+    columns = {};
+    if (!m_drawn)
+        return false;
+    const Drawn &was = *m_drawn;
+    if (was.inputs != now.inputs || was.active != now.active || was.clears != now.clears)
+        return false;
+    const PointSpan shown = ChartLayout::visiblePoints(l.x);
+    qint64 firstNew = std::numeric_limits<qint64>::max();
+    qint64 lastNew = -1;
+    for (std::size_t s = 0; s < now.counts.size(); ++s) {
+        if (!now.active[s] || now.counts[s] == was.counts[s])
+            continue;
+        if (now.counts[s] < was.counts[s])
+            return false;
+        // A page drawn from per-column extents can change in every column.
+        const qint64 last = std::min(now.counts[s] - 1, shown.last);
+        if (last - shown.first + 1 > 2 * qint64(l.plot.width()))
+            return false;
+        firstNew = std::min(firstNew, was.counts[s]);
+        lastNew = std::max(lastNew, now.counts[s] - 1);
+    }
+    if (lastNew < shown.first || firstNew > shown.last || shown.isEmpty())
+        return true;
+    // From the point before the first new one (its line end and the area's edge move on) to
+    // the last new one shown, with room for the line's end caps.
+    const qint64 from = std::max(firstNew - 1, shown.first);
+    const qint64 to = std::min(lastNew, shown.last);
+    const int left
+        = from == shown.first ? l.plot.left() : int(std::floor(l.pixelX(double(from)))) - Margin;
+    const int right = int(std::ceil(l.pixelX(double(to)))) + Margin;
+    columns = QRect(QPoint(left, l.plot.top()), QPoint(right, l.plot.bottom())) & l.plot;
+    return true;
+}
+
+void ChartView::changed()
+{
+    // One update() per repaint when the whole chart changes: paging across a long recording
+    // scrolls thousands of times.
+    if (m_repaintPending || !isVisible())
+        return;
+    const ChartLayout &l = cachedLayout();
+    QRect columns;
+    if (appendedOnly(l, current(m_layoutInputs), columns)) {
+        if (!columns.isEmpty())
+            update(columns);
+        return;
+    }
+    m_repaintPending = true;
+    update();
 }
 
 QRect ChartView::plotRect() const
@@ -80,30 +160,101 @@ QPointF ChartView::mapToPlot(double x, double value) const
     return layout().map(x, value);
 }
 
-void ChartView::paintEvent(QPaintEvent *)
+void ChartView::paintEvent(QPaintEvent *event)
 {
     m_repaintPending = false;
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
-    const ChartLayout l = layout();
+    const ChartLayout &l = cachedLayout();
+    const Drawn now = current(m_layoutInputs);
+    const qreal ratio = devicePixelRatioF();
+    QRect columns;
+    if (m_picture.size() != size() * ratio || !appendedOnly(l, now, columns))
+        drawAll(l);
+    else if (!columns.isEmpty())
+        drawColumns(l, columns);
+    m_drawn = now;
 
+    const QRect r = event->rect();
+    QPainter(this).drawPixmap(r, m_picture, QRectF(QPointF(r.topLeft()) * ratio, r.size() * ratio));
+}
+
+void ChartView::drawBackground(QPainter &painter, const ChartLayout &l) const
+{
+    painter.fillRect(rect(), Qt::white);
     painter.setPen(GridColor);
     for (const ChartTick &tick : l.yTicks)
         painter.drawLine(l.gridLine(tick));
     for (const ChartTick &tick : l.xTicks)
         painter.drawLine(l.gridColumn(tick));
+    // The axes and the frame lie outside the plot, so the series drawn later never cover them.
+    drawAxes(painter, l);
+    painter.setPen(FrameColor);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
 
-    painter.save();
+void ChartView::drawAll(const ChartLayout &l)
+{
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = size() * ratio;
+    if (m_background.size() != pixels || m_backgroundInputs != m_layoutInputs) {
+        if (m_background.size() != pixels) {
+            m_background = QPixmap(pixels);
+            m_background.setDevicePixelRatio(ratio);
+        }
+        QPainter painter(&m_background);
+        drawBackground(painter, l);
+        m_backgroundInputs = m_layoutInputs;
+    }
+    if (m_picture.size() != pixels) {
+        m_picture = QPixmap(pixels);
+        m_picture.setDevicePixelRatio(ratio);
+        m_scratch = QPixmap(pixels);
+        m_scratch.setDevicePixelRatio(ratio);
+    }
+    QPainter painter(&m_picture);
+    painter.drawPixmap(0, 0, m_background);
     painter.setClipRect(l.plot);
     for (int s = 0; s < m_data.seriesCount(); ++s) {
         if (m_data.isSeriesActive(s))
             drawSeries(painter, l, s);
     }
-    painter.restore();
+}
 
-    drawAxes(painter, l);
-    painter.setPen(FrameColor);
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+void ChartView::drawColumns(const ChartLayout &l, const QRect &columns)
+{
+    // The series are drawn again from a point far enough left of the columns that where that
+    // shorter run starts (its line's end cap, its area's left edge) stays outside them; within
+    // them the pixels are those of the whole chart drawn afresh.
+    const PointSpan shown = ChartLayout::visiblePoints(l.x);
+    qint64 from = shown.first;
+    if (columns.left() > l.plot.left()) {
+        // The last point at least a margin left of the columns (points lie left to right).
+        qint64 lo = shown.first;
+        qint64 hi = std::min(shown.last, m_data.largestX());
+        while (lo < hi) {
+            const qint64 mid = lo + (hi - lo + 1) / 2;
+            if (l.pixelX(double(mid)) <= columns.left() - Margin)
+                lo = mid;
+            else
+                hi = mid - 1;
+        }
+        from = lo;
+    }
+    const qreal ratio = devicePixelRatioF();
+    const QRectF source(QPointF(columns.topLeft()) * ratio, QSizeF(columns.size()) * ratio);
+    QPainter painter(&m_scratch);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawPixmap(columns, m_background, source);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setClipRect(l.plot);
+    for (int s = 0; s < m_data.seriesCount(); ++s) {
+        if (m_data.isSeriesActive(s))
+            drawSeries(painter, l, s, from);
+    }
+    painter.end();
+
+    QPainter copy(&m_picture);
+    copy.setCompositionMode(QPainter::CompositionMode_Source);
+    copy.drawPixmap(columns, m_scratch, source);
 }
 
 void ChartView::drawAxes(QPainter &painter, const ChartLayout &l) const
@@ -128,20 +279,21 @@ void ChartView::drawAxes(QPainter &painter, const ChartLayout &l) const
     }
 }
 
-void ChartView::drawSeries(QPainter &painter, const ChartLayout &l, int series)
+void ChartView::drawSeries(QPainter &painter, const ChartLayout &l, int series, qint64 from)
 {
     const bool area = series == 0;
     const QColor line = QColor::fromRgb(area ? AreaLineColor : LineColor);
     const qint64 count = m_data.pointCount(series);
     const PointSpan shown = ChartLayout::visiblePoints(l.x);
-    const qint64 first = shown.first;
     const qint64 last = std::min(count - 1, shown.last);
+    // Drawn point by point or by columns as the whole page needs, from wherever it starts.
+    const qint64 first = std::max(shown.first, from);
     if (count == 0 || first > last)
         return;
 
     m_run.clear();
     const int columns = l.plot.width();
-    if (last - first + 1 <= 2 * qint64(columns)) {
+    if (last - shown.first + 1 <= 2 * qint64(columns)) {
         for (qint64 i = first; i <= last; ++i) {
             const double v = m_data.value(series, i);
             if (std::isnan(v)) {

@@ -7,8 +7,11 @@
 #include <QColor>
 #include <QFont>
 #include <QFrame>
+#include <QPixmap>
 #include <QPointF>
 #include <QVector>
+#include <array>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -17,6 +20,9 @@ class QPainter;
 // horizontal axis shows. The top strip is left to the toolbar, a child laid over it. Only the
 // visible points are drawn; a page with more points than pixel columns is drawn from per-column
 // min/max, so a repaint costs the same whatever the page size and the number of points held.
+// The chart is kept drawn in a picture, its background, grid and axes in another: a point
+// appended to the page redraws only the columns it changes, and an unchanged chart is shown
+// from the picture.
 class ChartView : public QFrame, public ChartSurface
 {
     Q_OBJECT
@@ -70,14 +76,50 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
+    // What the layout follows: the widget's size and the ranges the axes show.
+    struct LayoutInputs
+    {
+        QSize size;
+        qreal ratio = 1.0;
+        ChartRange x;
+        ChartRange y;
+
+        friend bool operator==(const LayoutInputs &, const LayoutInputs &) = default;
+    };
+    // What the chart picture shows.
+    struct Drawn
+    {
+        LayoutInputs inputs;
+        std::array<qint64, ChartData::SeriesCount> counts {};
+        std::array<bool, ChartData::SeriesCount> active {};
+        quint64 clears = 0;
+    };
+
     ChartLayout layout() const;
     ChartRange valueRange(ChartRange x) const;
+    LayoutInputs layoutInputs() const;
+    const ChartLayout &cachedLayout();
+    Drawn current(const LayoutInputs &inputs) const;
+    // Whether the picture becomes the current chart by redrawing `columns` alone (empty when
+    // nothing shown changed): only points were appended, all drawn point by point.
+    bool appendedOnly(const ChartLayout &l, const Drawn &now, QRect &columns) const;
+    void changed();
+    void drawBackground(QPainter &painter, const ChartLayout &l) const;
+    void drawAll(const ChartLayout &l);
+    void drawColumns(const ChartLayout &l, const QRect &columns);
     void drawAxes(QPainter &painter, const ChartLayout &l) const;
-    void drawSeries(QPainter &painter, const ChartLayout &l, int series);
+    void drawSeries(QPainter &painter, const ChartLayout &l, int series, qint64 from = 0);
     void drawRun(QPainter &painter, const ChartLayout &l, bool area, const QColor &line);
 
     ChartData m_data;
     QFont m_font;
+    LayoutInputs m_layoutInputs;
+    std::optional<ChartLayout> m_layout;
+    QPixmap m_background; // the background, grid and axes of m_backgroundInputs
+    LayoutInputs m_backgroundInputs;
+    QPixmap m_picture; // the whole chart as m_drawn says
+    QPixmap m_scratch;
+    std::optional<Drawn> m_drawn;
     bool m_repaintPending = false;
     // Scratch for painting, kept to avoid allocating on every repaint.
     QVector<QPointF> m_run;

@@ -9,20 +9,49 @@ BarGraph::BarGraph(QWidget *parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+namespace {
+
+QRect insideOf(const QRect &r)
+{
+    return r.adjusted(2, 2, -2, -2);
+}
+
+} // namespace
+
+int BarGraph::filledWidth(int value, int maximum) const
+{
+    if (maximum <= 0 || value <= 0)
+        return 0;
+    return int(qint64(insideOf(rect()).width()) * qMin(value, maximum) / maximum);
+}
+
+void BarGraph::filledChanged(int before)
+{
+    const int after = filledWidth(m_value, m_maximum);
+    if (after == before)
+        return;
+    // Left of the shorter bar the blocks stand where they stood.
+    const QRect inside = insideOf(rect());
+    update(
+        QRect(inside.x() + qMin(before, after), inside.y(), qAbs(after - before), inside.height()));
+}
+
 void BarGraph::setMaximum(int maximum)
 {
     if (maximum == m_maximum)
         return;
+    const int before = filledWidth(m_value, m_maximum);
     m_maximum = maximum;
-    update();
+    filledChanged(before);
 }
 
 void BarGraph::setValue(int value)
 {
     if (value == m_value)
         return;
+    const int before = filledWidth(m_value, m_maximum);
     m_value = value;
-    update();
+    filledChanged(before);
 }
 
 void BarGraph::paintEvent(QPaintEvent *)
@@ -39,10 +68,10 @@ void BarGraph::paintEvent(QPaintEvent *)
     p.drawLine(r.bottomLeft(), r.bottomRight());
     p.drawLine(r.topRight(), r.bottomRight());
 
-    if (m_maximum <= 0 || m_value <= 0)
+    const int filled = filledWidth(m_value, m_maximum);
+    if (filled <= 0)
         return;
-    const QRect inside = r.adjusted(2, 2, -2, -2);
-    const int filled = int(qint64(inside.width()) * qMin(m_value, m_maximum) / m_maximum);
+    const QRect inside = insideOf(r);
     // Blocks, as on a classic progress bar and on the meter's own bar graph.
     const QColor chunk = pal.color(QPalette::Highlight);
     constexpr int block = 8, gap = 2;

@@ -3,8 +3,8 @@
 #include <QWidget>
 
 // The bar graph under the replica LCD: a horizontal bar from 0 to its maximum. A value above
-// the maximum shows a full bar. Changes only schedule a repaint, so the per-frame sequence never
-// waits for painting.
+// the maximum shows a full bar. Changes only schedule a repaint of the columns between the old
+// and the new end of the bar, so the per-frame sequence never waits for painting.
 class BarGraph : public QWidget
 {
     Q_OBJECT
@@ -22,6 +22,11 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // How many columns of the inside the bar fills, for a value and maximum.
+    int filledWidth(int value, int maximum) const;
+    // Schedules a repaint of what changes when the bar goes from `before` filled columns.
+    void filledChanged(int before);
+
     int m_maximum = 40;
     int m_value = 20;
 };

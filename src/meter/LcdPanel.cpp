@@ -280,13 +280,15 @@ protected:
     int m_baseline; // in the parent
 };
 
-// A main digit over the faint ghost of all its segments.
+// A main digit over the faint ghost of all its segments, on the panel's glass: it covers its
+// whole box, so a new digit repaints the digit alone and not the panel under it.
 class LcdDigit : public LcdText
 {
 public:
     LcdDigit(const QString &caption, const QFont &font, QWidget *parent)
         : LcdText(caption, font, Qt::AlignRight | Qt::AlignVCenter, {}, 0, parent)
     {
+        setAttribute(Qt::WA_OpaquePaintEvent);
         measureGhost();
     }
 
@@ -310,8 +312,26 @@ protected:
         m_pictures.clear();
     }
 
+    void changeEvent(QEvent *e) override
+    {
+        if (e->type() == QEvent::PaletteChange)
+            m_pictures.clear();
+        LcdText::changeEvent(e);
+    }
+
 private:
     QPixmap render(const QString &caption, qreal ratio) const
+    {
+        // The segments are drawn on a clear picture and that is laid on the glass, as painting
+        // the clear picture over the panel's background would lay it.
+        QPixmap glass(size() * ratio);
+        glass.setDevicePixelRatio(ratio);
+        glass.fill(palette().color(QPalette::Window));
+        QPainter(&glass).drawPixmap(0, 0, segments(caption, ratio));
+        return glass;
+    }
+
+    QPixmap segments(const QString &caption, qreal ratio) const
     {
         QPixmap picture(size() * ratio);
         picture.setDevicePixelRatio(ratio);

@@ -52,6 +52,7 @@ FrameDecoder::Result MeterDisplay::LcdDisplayGostel()
     const FrameDecoder::Result result = m_sequence.run(m_state.ReadingFrame, QTime(), this);
     // Whatever step the frame reached, the panel shows what the steps before it set.
     m_controls.Panel1->commit();
+    m_controls.KD1->commit();
     return result;
 }
 

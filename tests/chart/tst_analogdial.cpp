@@ -1,9 +1,11 @@
 #include "app/RunState.h"
 #include "chart/AnalogDial.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFrame>
 #include <QPainter>
+#include <QScreen>
 #include <QTest>
 #include <algorithm>
 #include <cmath>
@@ -125,6 +127,9 @@ private Q_SLOTS:
     void followsThePanelSize();
     void oddScalesDoNotBreak();
     void paintShowsTheImage();
+    void needlesAreTheStrokedLines();
+    void screenFollowsTheFrames();
+    void steadyReadingPaintsNothing();
     void shots();
 };
 
@@ -600,6 +605,133 @@ void TestAnalogDial::paintShowsTheImage()
 }
 
 // With METERLINK_DIAL_SHOTS set to a folder, saves each scale's dial there for a look by eye.
+namespace {
+
+// Counts the paint events of a widget.
+struct PaintCounter : QObject
+{
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+// What the window system was given for the dial's panel, down to the dial's own pixels.
+QImage onScreen(Dial &d)
+{
+    return d.panel.screen()
+        ->grabWindow(d.panel.winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32)
+        .copy(d.dial->geometry());
+}
+
+} // namespace
+
+void TestAnalogDial::needlesAreTheStrokedLines()
+{
+    // The needle and its erasing line stroked on the image as the dial's design draws them: a
+    // 2-pixel round-capped line, without antialiasing. Positions across every scale and beyond
+    // its ends, each drawn again a little later, as a wavering reading does.
+    for (const ScaleChoice &choice : Scales) {
+        Dial d(QString::fromUtf16(choice.code), choice.scale);
+        d.dial->KDsetup(1);
+        QImage expected = d.dial->image().copy();
+        const int n = choice.scale.dialSteps * 10;
+        const int positions[] = {0, n / 3, n / 3 + 1, n / 3, -15, n + 30, n, n / 2, 1, n / 2, 0};
+        for (const int position : positions) {
+            const NeedleLine before = d.dial->previousNeedle();
+            d.dial->KDrun(position);
+            QPainter p(&expected);
+            p.setRenderHint(QPainter::Antialiasing, false);
+            p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawLine(before.tip, before.base);
+            const NeedleLine now = d.dial->previousNeedle();
+            p.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawLine(now.tip, now.base);
+            p.end();
+            const QString diff = differences(d.dial->image(), expected);
+            QVERIFY2(diff.isEmpty(),
+                     qPrintable(QString::fromUtf16(choice.code) + u" at "_qs
+                                + QString::number(position) + u": "_qs + diff));
+        }
+    }
+}
+
+void TestAnalogDial::screenFollowsTheFrames()
+{
+    // Frames as the display sequence runs them, with the event loop between them: the needle
+    // moving, standing, the scale switching, the limits coming on, a needle that cannot be
+    // placed (an empty scale) and a run of the needle alone.
+    struct Frame
+    {
+        int scale; // index into Scales, -1 for a scale of no steps
+        int position;
+        bool limits = false;
+        bool setup = true;
+    };
+    const Frame frames[] = {
+        {0, 100}, {0, 2500},    {0, 2500},       {0, 3990}, {1, 10},   {1, 5999},
+        {0, 5},   {0, 5, true}, {0, 3000, true}, {-1, 50},  {0, 1200}, {0, 1250, false, false},
+        {4, 500}, {5, 500},     {0, 4000},       {0, 0},
+    };
+    Dial d;
+    d.panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d.panel));
+    int n = 0;
+    for (const Frame &f : frames) {
+        if (f.scale < 0)
+            d.setScale(u"4"_qs, {0, 0, 0, 0});
+        else
+            d.setScale(QString::fromUtf16(Scales[f.scale].code), Scales[f.scale].scale);
+        d.state.limits.upperLimitOn = f.limits;
+        d.state.limits.UpperLimit = 200;
+        // As the display sequence runs them: the needle at its rest, then at the reading.
+        if (f.setup) {
+            d.dial->KDsetup(1);
+            d.dial->KDrun(0);
+        }
+        d.dial->KDrun(f.position);
+        if (n % 2 == 0)
+            d.dial->commit();
+        // Once, as the benchmarks do: what a committed frame changed is painted in this pass;
+        // without the commit the event loop shows it by the next.
+        QApplication::processEvents();
+        if (n % 2 != 0)
+            QApplication::processEvents();
+        const QString diff = differences(onScreen(d), d.dial->image());
+        QVERIFY2(diff.isEmpty(), qPrintable(u"frame "_qs + QString::number(n) + u": "_qs + diff));
+        ++n;
+    }
+}
+
+void TestAnalogDial::steadyReadingPaintsNothing()
+{
+    Dial d;
+    d.panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d.panel));
+    d.dial->KDsetup(1);
+    d.dial->KDrun(0);
+    d.dial->KDrun(1234);
+    d.dial->commit();
+    QApplication::processEvents();
+    PaintCounter panel;
+    PaintCounter dial;
+    d.panel.installEventFilter(&panel);
+    d.dial->installEventFilter(&dial);
+    for (int i = 0; i < 3; ++i) {
+        d.dial->KDsetup(1);
+        d.dial->KDrun(0);
+        d.dial->KDrun(1234);
+        d.dial->commit();
+        QApplication::processEvents();
+    }
+    QCOMPARE(dial.paints, 0);
+    QCOMPARE(panel.paints, 0);
+}
+
 void TestAnalogDial::shots()
 {
     const QString dir = qEnvironmentVariable("METERLINK_DIAL_SHOTS");

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFrame>
 #include <QImage>
+#include <QScreen>
 #include <QTest>
 #include <QWheelEvent>
 #include <cmath>
@@ -29,6 +30,8 @@ private Q_SLOTS:
     void unusualContentStillPaints();
     void labelsFitTheMargins_data();
     void labelsFitTheMargins();
+    void screenMatchesAWholeRepaint_data();
+    void screenMatchesAWholeRepaint();
 };
 
 namespace {
@@ -353,6 +356,65 @@ void TestChartView::labelsFitTheMargins()
         for (const int x : {1, 2, size.width() - 3, size.width() - 2})
             QVERIFY2(image.pixel(x, y) == White,
                      qPrintable(QString::number(x) + u","_qs + QString::number(y)));
+    }
+}
+
+void TestChartView::screenMatchesAWholeRepaint_data()
+{
+    QTest::addColumn<int>("pageSize");
+    QTest::addColumn<int>("values"); // 0 a slow wave, 1 with gaps and far out of range, 2 jumps
+    QTest::addColumn<bool>("fill");
+    QTest::addColumn<bool>("automatic");
+    QTest::newRow("wave") << 100 << 0 << true << false;
+    QTest::newRow("gaps and overflow") << 100 << 1 << true << false;
+    QTest::newRow("jumps, no fill") << 100 << 2 << false << false;
+    QTest::newRow("short pages") << 7 << 2 << true << false;
+    QTest::newRow("more points than columns") << 1000 << 0 << true << false;
+    QTest::newRow("about a point a column") << 330 << 2 << true << false;
+    QTest::newRow("automatic value axis") << 100 << 2 << true << true;
+}
+
+void TestChartView::screenMatchesAWholeRepaint()
+{
+    QFETCH(int, pageSize);
+    QFETCH(int, values);
+    QFETCH(bool, fill);
+    QFETCH(bool, automatic);
+    const auto value = [&](int i) {
+        switch (values) {
+        case 1:
+            return i % 23 == 5 ? std::nan("") : i % 31 == 3 ? 1e6 : double(i % 60 - 30);
+        case 2:
+            return double((i * 7919) % 181 - 90);
+        default:
+            return 80.0 * std::sin(i / 9.0);
+        }
+    };
+    const auto setUp = [&](Chart &c) {
+        c.control.SetPageSize(pageSize);
+        c.control.SetFill(fill);
+        c.view.setAxisAutomatic(Axis::Value, automatic);
+    };
+    // Shown, with the event loop run after every point, as readings come in; the screen is
+    // what the window system was given, partial repaints and all.
+    Chart live;
+    setUp(live);
+    live.view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&live.view));
+    for (int i = 0; i < 260; ++i) {
+        live.control.AppendValue(value(i));
+        QApplication::processEvents();
+        if (i % 37 != 36 && i != 259)
+            continue;
+        Chart whole;
+        setUp(whole);
+        for (int j = 0; j <= i; ++j)
+            whole.control.AppendValue(value(j));
+        const QImage screen = live.view.screen()
+                                  ->grabWindow(live.view.winId())
+                                  .toImage()
+                                  .convertToFormat(QImage::Format_RGB32);
+        QVERIFY2(screen == shot(whole.view), qPrintable(u"after point "_qs + QString::number(i)));
     }
 }
 

@@ -3,7 +3,9 @@
 #include "meter/MeterDisplay.h"
 #include "support/TestWindow.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 
 // The per-frame sequence in the real window: what each frame leaves on the panel, the scale and
@@ -19,6 +21,7 @@ private Q_SLOTS:
     void failureLeavesWhatEarlierStepsSet_data();
     void failureLeavesWhatEarlierStepsSet();
     void panelIsRebuiltEveryFrame();
+    void screenMatchesAWholeRepaint();
 };
 
 namespace {
@@ -184,6 +187,39 @@ void TestMeterDisplay::panelIsRebuiltEveryFrame()
     QVERIFY(s.visible(u"LcdV"));
     QVERIFY(s.visible(u"LcdP1"));
     QCOMPARE(s.t.find<QLabel>(u"LcdDc1"_qs)->text(), u"DCV"_qs);
+}
+
+void TestMeterDisplay::screenMatchesAWholeRepaint()
+{
+    // Readings as a meter sends them, the event loop run once after each as when streaming:
+    // what the window system was given, partial repaints and all, is what a repaint of the
+    // whole window draws. Steady, moving and jumping values, other functions and ranges, signs,
+    // overload and the bar's ends.
+    const QStringList frames = {
+        u"A00012340010D"_qs, u"A00012340010D"_qs, u"A00012350010D"_qs, u"A00039990010D"_qs,
+        u"A00000010010D"_qs, u"A00100000100D"_qs, u"A01101230010D"_qs, u"A20300990010D"_qs,
+        u"A11000250000D"_qs, u"A22112340000D"_qs, u"A40019990410D"_qs, u"A71104500000D"_qs,
+        u"A80039990028D"_qs, u"A20100000100D"_qs, u"A11000000001D"_qs, u"A30005670010D"_qs,
+        u"A61100120090D"_qs, u"A00020000010D"_qs, u"A00020010010D"_qs, u"A00000000010D"_qs,
+    };
+    Shown s;
+    s.t.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(s.t.window.get()));
+    for (int round = 0; round < 3; ++round) {
+        for (qsizetype i = 0; i < frames.size(); ++i) {
+            s.t.clock.current = s.t.clock.current.addMSecs(250);
+            s.show(frames[i]);
+            QApplication::processEvents();
+            const QImage screen = s.t.window->screen()
+                                      ->grabWindow(s.t.window->winId())
+                                      .toImage()
+                                      .convertToFormat(QImage::Format_RGB32);
+            const QImage whole = s.t.window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            QVERIFY2(
+                screen == whole,
+                qPrintable(u"after "_qs + frames[i] + u" in round "_qs + QString::number(round)));
+        }
+    }
 }
 
 QTEST_MAIN(TestMeterDisplay)
