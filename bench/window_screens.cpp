@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTest>
 #include <cstdio>
 
 namespace {
@@ -27,6 +28,14 @@ void settle()
 {
     for (int i = 0; i < 5; ++i)
         QApplication::processEvents();
+}
+
+// On a window system the first picture comes once the window is mapped and exposed.
+void showExposed(TestWindow &w)
+{
+    w.window->show();
+    if (!QTest::qWaitForWindowExposed(w.window.get()))
+        std::fprintf(stderr, "window_screens: the window was not exposed\n");
 }
 
 bool write(const QPixmap &picture, const QDir &dir, const QString &name)
@@ -62,7 +71,7 @@ int shoot(const QString &folder)
     bool ok = true;
     {
         TestWindow w;
-        w.window->show();
+        showExposed(w);
         ok = save(w, dir, "idle") && ok;
         w.showFrame(u"A00012340010D"_qs);
         ok = save(w, dir, "dcv") && ok;
@@ -74,7 +83,7 @@ int shoot(const QString &folder)
     {
         // Two and a half pages of a slow wave: the chart stands on its third page.
         TestWindow w;
-        w.window->show();
+        showExposed(w);
         for (int n = 0; n < 250; ++n) {
             const int value = (n * 37) % 4000;
             w.clock.current = w.clock.current.addMSecs(333);
@@ -91,7 +100,7 @@ int shoot(const QString &folder)
         // A long recording: the rows are put in directly, then a few frames are recorded while
         // the grid is at the bottom, so the grid follows them and the "No" column has widened.
         TestWindow w;
-        w.window->show();
+        showExposed(w);
         w.window->recorder().limitessClick();
         ReadingTable &table = w.window->recorder().table();
         ReadingTable::Row row;

@@ -2,6 +2,7 @@
 
 #include "chart/LimitState.h"
 #include "meter/DisplayState.h"
+#include "support/BandedCopy.h"
 #include "support/WindowLook.h"
 
 #include <QCoreApplication>
@@ -361,5 +362,5 @@ void AnalogDial::paintEvent(QPaintEvent *event)
     commit();
     QPainter p(this);
     const QRect r = event->rect() & m_shown.rect();
-    p.drawImage(r.topLeft(), m_shown, r);
+    BandedCopy::drawImage(p, r.topLeft(), m_shown, r);
 }

@@ -2,6 +2,7 @@
 
 #include "meter/MeterGlyphs.h"
 #include "meter/Reading.h"
+#include "support/BandedCopy.h"
 #include "support/Pictures.h"
 #include "support/WindowLook.h"
 
@@ -302,7 +303,8 @@ protected:
         auto it = m_pictures.constFind(caption);
         if (it == m_pictures.cend() || it->size() != size() * ratio)
             it = m_pictures.insert(caption, render(caption, ratio));
-        QPainter(this).drawPixmap(0, 0, *it);
+        QPainter p(this);
+        BandedCopy::drawPixmap(p, QPoint(0, 0), *it);
     }
 
     void fontChanged() override
