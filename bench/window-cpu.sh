@@ -89,7 +89,11 @@ for _ in $(seq 1 100); do
     [ -n "$wid" ] && break
     sleep 0.2
 done
-[ -n "$wid" ] || { echo "window-cpu: the window did not appear" >&2; exit 1; }
+if [ -z "$wid" ]; then
+    echo "window-cpu: the window did not appear; its output:" >&2
+    sed 's/^/  /' "$work/meterlink.log" >&2
+    exit 1
+fi
 sleep 1
 connected=0
 for y in 40 36 44 32 48 28 52; do
