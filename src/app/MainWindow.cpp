@@ -48,7 +48,7 @@ MainWindow::MainWindow(Services services, const ModelSwitches &switches, QWidget
     initResources();
     setObjectName(u"FCOMM"_qs);
     m_controls.FCOMM = this;
-    setWindowIcon(Pictures::windowIcon(u"app-icon"_qs));
+    setWindowIcon(Pictures::icon(u"app-icon"_qs));
     setFont(WindowLook::sansSerif(11, true));
 
     auto *client = new QWidget(this);

@@ -5,6 +5,7 @@
 #include "support/Beeper.h"
 #include "support/Clock.h"
 #include "support/FirstPaintMark.h"
+#include "support/Pictures.h"
 #include "support/PortNames.h"
 #include "support/Prompts.h"
 
@@ -131,6 +132,8 @@ int main(int argc, char *argv[])
     MainWindow window(Services {prompts, clock, beeper, portNames}, options.switches);
     QObject::connect(&window.exitCommand(), &ExitCommand::exitConfirmed, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
+    // Drawn now, the icon is not read again for each size as the window is shown.
+    window.setWindowIcon(Pictures::windowIcon(u"app-icon"_qs));
     FirstPaintMark::install(&window);
     window.show();
     return QApplication::exec();

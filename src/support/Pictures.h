@@ -9,7 +9,8 @@ namespace Pictures {
 
 QPixmap pixmap(const QString &name, QSize size);
 QIcon icon(const QString &name);
-// A window's icon, drawn once at the sizes a window system asks for (16 to 128 pixels).
+// A window's icon, drawn once at the sizes a window system asks for (16 to 128 pixels). The
+// drawing runs on the raster engine's thread pool.
 QIcon windowIcon(const QString &name);
 
 } // namespace Pictures
