@@ -19,6 +19,7 @@
 #include "recording/TablePrinter.h"
 #include "support/ClickLabel.h"
 #include "support/ErrorReport.h"
+#include "support/FirstPaintMark.h"
 #include "support/Pictures.h"
 #include "support/WindowLook.h"
 
@@ -80,19 +81,10 @@ MainWindow::MainWindow(Services services, const ModelSwitches &switches, QWidget
 
     // Once the window is up: rows a crashed run left unsaved.
     QTimer::singleShot(0, this, [this] { m_recorder->offerJournalRestore(); });
+    FirstPaintMark::afterFirstPaint(this, [this] { afterFirstPaint(); });
 }
 
 MainWindow::~MainWindow() = default;
-
-bool MainWindow::event(QEvent *event)
-{
-    if (event->type() == QEvent::Paint && !m_painted) {
-        m_painted = true;
-        // The whole window is painted and flushed in this pass; the rest comes after it.
-        QTimer::singleShot(0, this, &MainWindow::afterFirstPaint);
-    }
-    return QMainWindow::event(event);
-}
 
 void MainWindow::afterFirstPaint()
 {

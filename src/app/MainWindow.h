@@ -58,7 +58,6 @@ public:
     ExitCommand &exitCommand() { return *m_exitCommand; }
 
 protected:
-    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -89,7 +88,6 @@ private:
     FormControls m_controls;
     RunState m_state;
     LinkSet m_links;
-    bool m_painted = false;
 
     std::unique_ptr<ErrorReport> m_errorReport;
     std::unique_ptr<ChartControl> m_chartControl;

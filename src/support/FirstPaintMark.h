@@ -1,6 +1,7 @@
 #pragma once
 
-// Start-up measurement. With METERLINK_EXIT_AFTER_FIRST_PAINT set, the window's first paint,
+// The window's first paint: work put off until after it, and start-up measurement. With
+// METERLINK_EXIT_AFTER_FIRST_PAINT set, the window's first paint,
 // once drawn and handed to the window system, prints the milliseconds since the process was
 // started (dynamic loading included) on stdout and ends the program. Unset, nothing happens.
 // Header only, so that bench/minimal_window measures itself with the same code.
@@ -13,6 +14,7 @@
 #include <QWidget>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <unistd.h>
 
 namespace FirstPaintMark {
@@ -42,36 +44,51 @@ inline double msSinceProcessStart()
     return nowMs - ticks * 1000.0 / double(perSecond);
 }
 
-class Probe : public QObject
+// Runs a function once, just after a window's first paint: the whole window is painted and
+// flushed in that pass, and the function comes after it.
+class AfterFirstPaint : public QObject
 {
 public:
-    using QObject::QObject;
+    AfterFirstPaint(QWidget *window, std::function<void()> then)
+        : QObject(window)
+        , m_then(std::move(then))
+    {
+        window->installEventFilter(this);
+    }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint && !m_seen) {
-            m_seen = true;
-            // The whole window is painted and flushed in this same pass; report after it.
-            QTimer::singleShot(0, this, [] {
-                std::printf("%.2f\n", msSinceProcessStart());
-                std::fflush(stdout);
-                QCoreApplication::exit(0);
+        if (event->type() == QEvent::Paint && m_then) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] {
+                const std::function<void()> then = std::move(m_then);
+                deleteLater();
+                then();
             });
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    bool m_seen = false;
+    std::function<void()> m_then;
 };
+
+inline void afterFirstPaint(QWidget *window, std::function<void()> then)
+{
+    new AfterFirstPaint(window, std::move(then));
+}
 
 // Watches the top-level window when METERLINK_EXIT_AFTER_FIRST_PAINT is set.
 inline void install(QWidget *window)
 {
     if (qEnvironmentVariableIsEmpty("METERLINK_EXIT_AFTER_FIRST_PAINT"))
         return;
-    window->installEventFilter(new Probe(window));
+    afterFirstPaint(window, [] {
+        std::printf("%.2f\n", msSinceProcessStart());
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    });
 }
 
 } // namespace FirstPaintMark
