@@ -8,7 +8,8 @@
 #
 # Environment: METERLINK_BUILD_DIR (default build; relative to the repository or absolute),
 # WINDOW_CPU_SCRIPT the simulator's script (default dcv), WINDOW_CPU_WARMUP seconds (default 5),
-# WINDOW_CPU_PERF a file to record a perf profile of the window into over the same time.
+# WINDOW_CPU_PERF a file to record a perf profile of the window into over the same time,
+# WINDOW_CPU_PERF_FREQ its sampling rate (default 1000 per second).
 set -euo pipefail
 
 rate=${1:-}
@@ -53,10 +54,19 @@ done
 [ -s "$work/display" ] || { echo "window-cpu: Xvfb did not start" >&2; exit 1; }
 display=":$(head -n 1 "$work/display")"
 export DISPLAY=$display
+x_up=0
 for _ in $(seq 1 50); do
-    xdotool getmouselocation > /dev/null 2>&1 && break
+    if xdotool getmouselocation > /dev/null 2>&1; then
+        x_up=1
+        break
+    fi
     sleep 0.1
 done
+if [ "$x_up" != 1 ]; then
+    echo "window-cpu: the X server on $display does not answer; its output:" >&2
+    sed 's/^/  /' "$work/xvfb.log" >&2
+    exit 1
+fi
 
 "$metersim" --rate "$rate" --script "$script" --link "$work/line" --verbose \
     > "$work/frames" 2> /dev/null &
@@ -116,7 +126,7 @@ t0=$(ticks)
 s0=$(sent)
 start=$(date +%s%N)
 if [ -n "${WINDOW_CPU_PERF:-}" ]; then
-    perf record -q --call-graph dwarf,16384 -F 1000 -o "$WINDOW_CPU_PERF" -p "$window_pid" \
+    perf record -q --call-graph dwarf,16384 -F ${WINDOW_CPU_PERF_FREQ:-1000} -o "$WINDOW_CPU_PERF" -p "$window_pid" \
         -- sleep "$seconds" > /dev/null 2>&1
 else
     sleep "$seconds"
