@@ -38,7 +38,8 @@ QTimer *timer(QObject *owner, const QString &name, int interval, bool running)
     auto *t = new QTimer(owner);
     t->setObjectName(name);
     t->setInterval(interval);
-    t->setTimerType(Qt::PreciseTimer);
+    // Coarse timers fire on shared boundaries (with the serial poll too): fewer wake-ups.
+    t->setTimerType(Qt::CoarseTimer);
     if (running)
         t->start();
     return t;
