@@ -1,7 +1,10 @@
 #include "recording/ReadingGrid.h"
 
+#include "support/BandedCopy.h"
+
 #include <QEvent>
 #include <QHeaderView>
+#include <QPaintEvent>
 #include <QSignalBlocker>
 #include <QStyleOptionSlider>
 
@@ -238,6 +241,13 @@ void GridScrollBar::release()
     setAttribute(Qt::WA_UpdatesDisabled, false);
     if (look() != m_held)
         update();
+}
+
+void GridScrollBar::paintEvent(QPaintEvent *event)
+{
+    // The style fills the groove and handle whole: a bar this tall would go to the raster
+    // engine's thread pool.
+    BandedCopy::paintInBands(*this, [&] { QScrollBar::paintEvent(event); });
 }
 
 GridTitles::GridTitles(QWidget *parent)

@@ -62,6 +62,9 @@ public:
     void hold();
     void release();
 
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
 private:
     struct Look
     {

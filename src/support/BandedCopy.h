@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPixmap>
+#include <QWidget>
 #include <algorithm>
 
 // Copies of a picture onto a widget in bands of rows. Qt's raster engine hands a copy taller than
@@ -38,6 +40,31 @@ inline void drawPixmap(QPainter &p, QPoint at, const QPixmap &pixmap)
         p.drawPixmap(QPointF(at) + QPointF(0, y / ratio), pixmap,
                      QRectF(0, y, pixmap.width(), rows));
     }
+}
+
+// Runs paint, a widget's whole painting for the current paint event, once per band of the region
+// being painted, with the band as the clip no drawing can widen (the paint engine's own). For
+// widgets whose drawing we do not own, such as the style's. Each pixel is drawn by exactly one
+// pass, so the picture is the same as from one pass.
+template<class Paint> void paintInBands(QWidget &widget, Paint &&paint)
+{
+    QPainter probe(&widget);
+    QPaintEngine *engine = probe.paintEngine();
+    probe.end();
+    const QRegion whole = engine ? engine->systemClip() : QRegion();
+    if (whole.isEmpty() || whole.boundingRect().height() <= Rows) {
+        paint();
+        return;
+    }
+    const QRect bounds = whole.boundingRect();
+    for (int y = bounds.top(); y <= bounds.bottom(); y += Rows) {
+        const QRegion band = whole & QRect(bounds.left(), y, bounds.width(), Rows);
+        if (band.isEmpty())
+            continue;
+        engine->setSystemClip(band);
+        paint();
+    }
+    engine->setSystemClip(whole);
 }
 
 } // namespace BandedCopy

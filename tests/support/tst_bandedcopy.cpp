@@ -1,9 +1,12 @@
-// Pictures copied in bands of rows equal the same pictures copied whole.
+// Pictures copied in bands of rows equal the same pictures copied whole, and widgets painted in
+// bands equal the same widgets painted in one pass.
 
 #include "support/BandedCopy.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QScreen>
 #include <QTest>
+#include <QWidget>
 
 class TestBandedCopy : public QObject
 {
@@ -12,6 +15,8 @@ class TestBandedCopy : public QObject
 private Q_SLOTS:
     void sameAsWhole_data();
     void sameAsWhole();
+    void widgetPaintedInBands_data();
+    void widgetPaintedInBands();
 };
 
 namespace {
@@ -33,7 +38,81 @@ QImage canvas()
     return c;
 }
 
+// A widget whose painting blends over itself and drops the painter's clip on the way, as a style
+// may: only a clip it cannot drop keeps each pixel painted once.
+class Blended : public QWidget
+{
+public:
+    bool banded = false;
+    int passes = 0;
+    int phase = 0;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        const auto paint = [this] {
+            ++passes;
+            QPainter p(this);
+            QLinearGradient shade(0, 0, 0, height());
+            shade.setColorAt(0, QColor(30, 90, 200 - 50 * phase, 160));
+            shade.setColorAt(1, QColor(240, 220, 40, 160));
+            p.fillRect(rect(), shade);
+            p.setClipping(false);
+            p.setPen(QColor(0, 0, 0, 70));
+            for (int x = 0; x < width(); x += 6)
+                p.drawLine(x, 0, x, height() - 1);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setBrush(QColor(255, 255, 255, 90));
+            p.drawEllipse(QRectF(3.5, 10.25, width() - 7.0, height() - 20.5));
+        };
+        if (banded)
+            BandedCopy::paintInBands(*this, paint);
+        else
+            paint();
+    }
+};
+
 } // namespace
+
+void TestBandedCopy::widgetPaintedInBands_data()
+{
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QRegion>("region");
+    QTest::addColumn<bool>("split");
+    QTest::newRow("shorter than a band") << 50 << QRegion(0, 0, 40, 50) << false;
+    QTest::newRow("whole, several bands") << 300 << QRegion(0, 0, 40, 300) << true;
+    QTest::newRow("two parts") << 300 << (QRegion(0, 10, 40, 70) + QRegion(5, 150, 20, 149))
+                               << true;
+}
+
+void TestBandedCopy::widgetPaintedInBands()
+{
+    QFETCH(int, height);
+    QFETCH(QRegion, region);
+    QFETCH(bool, split);
+    // Both painted on screen, then repainted in the region only, with other colours: what the
+    // screen shows of each must be the same.
+    QWidget window;
+    window.resize(90, height);
+    Blended plain;
+    Blended banded;
+    banded.banded = true;
+    plain.setParent(&window);
+    banded.setParent(&window);
+    plain.setGeometry(0, 0, 40, height);
+    banded.setGeometry(50, 0, 40, height);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    for (Blended *w : {&plain, &banded}) {
+        w->phase = 1;
+        w->passes = 0;
+        w->repaint(region);
+    }
+    const QImage screen = window.screen()->grabWindow(window.winId()).toImage();
+    QCOMPARE(screen.copy(50, 0, 40, height), screen.copy(0, 0, 40, height));
+    QCOMPARE(banded.passes > 1, split);
+    QCOMPARE(plain.passes, 1);
+}
 
 void TestBandedCopy::sameAsWhole_data()
 {
