@@ -129,6 +129,8 @@ int main(int argc, char *argv[])
     for (const QString &value : options.comOverrides)
         portNames.addOverrideOption(value, nullptr);
 
+    // The window's pictures are drawn on a thread of their own while the window is built.
+    const Pictures::Preparation pictures(MainWindow::startUpPictures());
     MainWindow window(Services {prompts, clock, beeper, portNames}, options.switches);
     QObject::connect(&window.exitCommand(), &ExitCommand::exitConfirmed, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
