@@ -53,24 +53,40 @@ QString keyOf(const QString &name, QSize size, Order::Kind kind)
         + u'/' + QString::number(int(kind));
 }
 
-// The pictures an order makes: one, or one for each side of a window icon.
-QList<QString> keysOf(const Order &order)
+// One picture of an order: a window icon's order makes one for each side.
+struct Job
 {
-    if (order.kind != Order::Kind::WindowIcon)
-        return {keyOf(order.name, order.size, order.kind)};
-    QList<QString> keys;
-    for (const int side : WindowIconSides)
-        keys.append(keyOf(order.name, QSize(side, side), order.kind));
-    return keys;
+    QString key;
+    QString name;
+    QSize size;
+    Order::Kind kind;
+};
+
+QList<Job> jobsOf(const QList<Order> &orders)
+{
+    QList<Job> jobs;
+    for (const Order &order : orders) {
+        if (order.kind != Order::Kind::WindowIcon) {
+            jobs.append(
+                {keyOf(order.name, order.size, order.kind), order.name, order.size, order.kind});
+            continue;
+        }
+        for (const int side : WindowIconSides)
+            jobs.append({keyOf(order.name, QSize(side, side), order.kind), order.name,
+                         QSize(side, side), order.kind});
+    }
+    return jobs;
 }
 
-// The pictures a Preparation draws: those still to come, and those drawn and not yet taken.
+// The pictures a Preparation draws: those still to come, the one being drawn, and those drawn
+// and not yet taken.
 struct Prepared
 {
     // Standard locks rather than Qt's: ThreadSanitizer follows them.
     std::mutex mutex;
     std::condition_variable drawn;
     QSet<QString> pending;
+    QString drawing;
     QHash<QString, QImage> pictures;
 };
 
@@ -80,49 +96,46 @@ Prepared &prepared()
     return store;
 }
 
-// A picture drawn ahead, taken out of the store (waiting while it is being drawn); null when
-// none was ordered.
+// A picture drawn ahead, taken out of the store; null when none was ordered. One being drawn is
+// waited for; one not begun yet is the caller's to draw (the thread then skips it), so that the
+// window never waits for more than one picture.
 QImage takePrepared(const QString &name, QSize size, Order::Kind kind)
 {
     Prepared &p = prepared();
     const QString key = keyOf(name, size, kind);
     std::unique_lock lock(p.mutex);
+    if (p.pending.contains(key) && p.drawing != key) {
+        p.pending.remove(key);
+        return {};
+    }
     p.drawn.wait(lock, [&] { return !p.pending.contains(key); });
     return p.pictures.take(key);
 }
 
-void drawOrders(const QList<Order> &orders)
+void drawJobs(const QList<Job> &jobs)
 {
     Prepared &p = prepared();
     QHash<QString, std::shared_ptr<QSvgRenderer>> renderers;
-    for (const Order &order : orders) {
-        std::shared_ptr<QSvgRenderer> &renderer = renderers[order.name];
-        if (!renderer)
-            renderer = std::make_shared<QSvgRenderer>(fileOf(order.name));
-        QList<std::pair<QString, QImage>> drawn;
-        if (renderer->isValid()) {
-            switch (order.kind) {
-            case Order::Kind::Pixmap:
-                drawn.append(
-                    {keyOf(order.name, order.size, order.kind), draw(*renderer, order.size)});
-                break;
-            case Order::Kind::Icon:
-                if (const QSize size = iconSizeOf(*renderer, order.size); !size.isEmpty())
-                    drawn.append(
-                        {keyOf(order.name, order.size, order.kind), draw(*renderer, size)});
-                break;
-            case Order::Kind::WindowIcon:
-                for (const int side : WindowIconSides)
-                    drawn.append({keyOf(order.name, QSize(side, side), order.kind),
-                                  draw(*renderer, QSize(side, side))});
-                break;
-            }
+    for (const Job &job : jobs) {
+        {
+            const std::lock_guard lock(p.mutex);
+            if (!p.pending.contains(job.key))
+                continue;
+            p.drawing = job.key;
         }
+        std::shared_ptr<QSvgRenderer> &renderer = renderers[job.name];
+        if (!renderer)
+            renderer = std::make_shared<QSvgRenderer>(fileOf(job.name));
+        const QSize size
+            = job.kind == Order::Kind::Icon ? iconSizeOf(*renderer, job.size) : job.size;
+        QImage picture;
+        if (renderer->isValid() && !size.isEmpty())
+            picture = draw(*renderer, size);
         const std::lock_guard lock(p.mutex);
-        for (auto &[key, picture] : drawn)
-            p.pictures.insert(key, std::move(picture));
-        for (const QString &key : keysOf(order))
-            p.pending.remove(key);
+        if (!picture.isNull())
+            p.pictures.insert(job.key, std::move(picture));
+        p.pending.remove(job.key);
+        p.drawing.clear();
         p.drawn.notify_all();
     }
 }
@@ -179,17 +192,17 @@ QIcon windowIcon(const QString &name)
     return icon;
 }
 
-Preparation::Preparation(QList<Order> orders)
+Preparation::Preparation(const QList<Order> &orders)
 {
     registerPictures();
+    QList<Job> jobs = jobsOf(orders);
     Prepared &p = prepared();
     {
         const std::lock_guard lock(p.mutex);
-        for (const Order &order : orders)
-            for (const QString &key : keysOf(order))
-                p.pending.insert(key);
+        for (const Job &job : jobs)
+            p.pending.insert(job.key);
     }
-    m_thread = std::thread([orders = std::move(orders)] { drawOrders(orders); });
+    m_thread = std::thread([jobs = std::move(jobs)] { drawJobs(jobs); });
 }
 
 int Preparation::left()

@@ -31,12 +31,12 @@ struct Order
 
 // Draws the ordered pictures, in their order, on a thread of its own while the window that
 // shows them is built (made after the application, for the painter's default font). The calls
-// above take an ordered picture instead of drawing it, waiting for it if it is not drawn yet; a
-// picture not ordered is drawn when asked for. Ends with its thread.
+// above take an ordered picture instead of drawing it: one being drawn is waited for, one not
+// begun yet or not ordered is drawn when asked for. Ends with its thread.
 class Preparation
 {
 public:
-    explicit Preparation(QList<Order> orders);
+    explicit Preparation(const QList<Order> &orders);
     ~Preparation();
     Preparation(const Preparation &) = delete;
     Preparation &operator=(const Preparation &) = delete;
