@@ -134,8 +134,13 @@ int main(int argc, char *argv[])
     MainWindow window(Services {prompts, clock, beeper, portNames}, options.switches);
     QObject::connect(&window.exitCommand(), &ExitCommand::exitConfirmed, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
-    // Drawn now, the icon is not read again for each size as the window is shown.
-    window.setWindowIcon(Pictures::windowIcon(u"app-icon"_qs));
+    // The window's icon is no part of its first picture: the window shows without one (the
+    // scalable icon would be drawn at every size the window system takes) and gets the icon,
+    // drawn once at those sizes, just after its first paint.
+    window.setWindowIcon(QIcon());
+    FirstPaintMark::afterFirstPaint(&window, [&window] {
+        window.setWindowIcon(Pictures::windowIcon(u"app-icon"_qs));
+    });
     FirstPaintMark::install(&window);
     window.show();
     return QApplication::exec();
