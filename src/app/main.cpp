@@ -55,13 +55,14 @@ bool asksForHelpOrVersion(int argc, char *argv[])
 }
 
 #ifdef METERLINK_QT_PLUGINS
-// The icon engine draws the window's scalable pictures, and the menu bar's own picture makes Qt
-// try every image format plugin. Loaded beforehand, Qt's own loads find them in memory.
+// The menu bar's own picture makes Qt try every image format plugin. Loaded beforehand, Qt's own
+// loads find them in memory. (The window draws its scalable pictures itself, without Qt's icon
+// engine plugin.)
 void loadPicturePlugins()
 {
     namespace fs = std::filesystem;
     const fs::path plugins(METERLINK_QT_PLUGINS);
-    std::vector<fs::path> files {plugins / "iconengines" / "libqsvgicon.so"};
+    std::vector<fs::path> files;
     std::error_code error;
     for (const fs::directory_entry &entry : fs::directory_iterator(plugins / "imageformats", error))
         if (entry.path().extension() == ".so")
@@ -138,9 +139,8 @@ int main(int argc, char *argv[])
     // scalable icon would be drawn at every size the window system takes) and gets the icon,
     // drawn once at those sizes, just after its first paint.
     window.setWindowIcon(QIcon());
-    FirstPaintMark::afterFirstPaint(&window, [&window] {
-        window.setWindowIcon(Pictures::windowIcon(u"app-icon"_qs));
-    });
+    FirstPaintMark::afterFirstPaint(
+        &window, [&window] { window.setWindowIcon(Pictures::windowIcon(u"app-icon"_qs)); });
     FirstPaintMark::install(&window);
     window.show();
     return QApplication::exec();

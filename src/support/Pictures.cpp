@@ -1,9 +1,13 @@
 #include "support/Pictures.h"
 
+#include <QApplication>
 #include <QHash>
+#include <QIconEngine>
 #include <QImage>
 #include <QPainter>
 #include <QSet>
+#include <QStyle>
+#include <QStyleOption>
 #include <QSvgRenderer>
 #include <condition_variable>
 #include <memory>
@@ -140,6 +144,60 @@ void drawJobs(const QList<Job> &jobs)
     }
 }
 
+// The scalable icon, drawn at each size asked for as Qt's SVG icon engine draws it. The file is
+// read when the icon is first drawn, once, and no icon engine is looked for among the plugins.
+class ScalableIcon : public QIconEngine
+{
+public:
+    explicit ScalableIcon(const QString &name)
+        : m_name(name)
+    {
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State) override
+    {
+        QSvgRenderer &r = renderer();
+        const QSize drawn = iconSizeOf(r, size);
+        if (!r.isValid() || drawn.isEmpty())
+            return {};
+        QPixmap picture = QPixmap::fromImage(draw(r, drawn));
+        if (mode != QIcon::Normal) {
+            QStyleOption option;
+            option.palette = QApplication::palette();
+            picture = QApplication::style()->generatedIconPixmap(mode, picture, &option);
+        }
+        return picture;
+    }
+
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        return iconSizeOf(renderer(), size);
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const QPixmap picture = pixmap(rect.size(), mode, state);
+        QRect place(QPoint(0, 0), picture.size());
+        place.moveCenter(rect.center());
+        painter->drawPixmap(place.topLeft(), picture);
+    }
+
+    QIconEngine *clone() const override { return new ScalableIcon(m_name); }
+    QString key() const override { return u"ScalableIcon"_qs; }
+    bool isNull() override { return false; }
+
+private:
+    QSvgRenderer &renderer()
+    {
+        if (!m_renderer)
+            m_renderer = std::make_unique<QSvgRenderer>(fileOf(m_name));
+        return *m_renderer;
+    }
+
+    QString m_name;
+    std::unique_ptr<QSvgRenderer> m_renderer;
+};
+
 QIcon iconOf(const QImage &picture)
 {
     return picture.isNull() ? QIcon() : QIcon(QPixmap::fromImage(picture));
@@ -159,7 +217,7 @@ QPixmap pixmap(const QString &name, QSize size)
 
 QIcon icon(const QString &name)
 {
-    return QIcon(fileOf(name));
+    return QIcon(new ScalableIcon(name));
 }
 
 QIcon icon(const QString &name, QSize iconSize)

@@ -19,6 +19,7 @@ private Q_SLOTS:
     void portHintOnceShown_data();
     void portHintOnceShown();
     void picturesDrawnAhead();
+    void scalableIconDrawsAsSvgIcon();
 };
 
 void TestStartUp::profileApplied_data()
@@ -153,9 +154,10 @@ void TestStartUp::picturesDrawnAhead()
         auto *button = t->find<QToolButton>(QString::fromUtf16(name));
         QVERIFY2(button, qPrintable(QString::fromUtf16(name)));
         const QSize size = button->iconSize();
-        QVERIFY2(same(button->icon().pixmap(size),
-                      Pictures::icon(QString::fromUtf16(picture)).pixmap(size)),
-                 qPrintable(QString::fromUtf16(name)));
+        QVERIFY2(
+            same(button->icon().pixmap(size),
+                 QIcon(u":/pictures/"_qs + QString::fromUtf16(picture) + u".svg"_qs).pixmap(size)),
+            qPrintable(QString::fromUtf16(name)));
     }
     const std::pair<const char16_t *, const char16_t *> labels[]
         = {{u"conok", u"conok"},     {u"conokn", u"conokn"}, {u"TbFd", u"tb-enlarge"},
@@ -171,6 +173,18 @@ void TestStartUp::picturesDrawnAhead()
     const QIcon drawnNow = Pictures::windowIcon(u"app-icon"_qs);
     for (const int side : {16, 32, 64, 128})
         QVERIFY(same(windowIcon.pixmap(side), drawnNow.pixmap(side)));
+}
+
+void TestStartUp::scalableIconDrawsAsSvgIcon()
+{
+    // The window's scalable icon draws itself as Qt's SVG icon engine draws the file.
+    const QIcon ours = Pictures::icon(u"app-icon"_qs);
+    const QIcon svg(u":/pictures/app-icon.svg"_qs);
+    for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled, QIcon::Active})
+        for (const QSize size : {QSize(16, 16), QSize(24, 24), QSize(48, 32), QSize(64, 64)}) {
+            QCOMPARE(ours.actualSize(size, mode), svg.actualSize(size, mode));
+            QCOMPARE(ours.pixmap(size, mode).toImage(), svg.pixmap(size, mode).toImage());
+        }
 }
 
 QTEST_MAIN(TestStartUp)
