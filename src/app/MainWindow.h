@@ -5,6 +5,7 @@
 #include "app/RunState.h"
 #include "app/Services.h"
 #include "links/CableLink.h"
+#include "support/Pictures.h"
 #include "support/WindowLook.h"
 
 #include <QMainWindow>
@@ -37,6 +38,8 @@ public:
     static constexpr int ClientHeight = WindowLook::ClientHeight;
 
     MainWindow(Services services, const ModelSwitches &switches, QWidget *parent = nullptr);
+    // The pictures the window shows or keeps ready, for drawing them ahead of building it.
+    static QList<Pictures::Order> startUpPictures();
     ~MainWindow() override;
 
     FormControls &controls() { return m_controls; }

@@ -54,6 +54,9 @@ ClickLabel *panel(QWidget *parent, const QString &name, QRect place, const QStri
     return p;
 }
 
+// A tool button's picture leaves this much of the button around it.
+const QSize ToolIconMargins(6, 6);
+
 QToolButton *toolButton(QWidget *parent, const QString &name, QRect place, const QString &hint,
                         const QString &picture)
 {
@@ -61,8 +64,9 @@ QToolButton *toolButton(QWidget *parent, const QString &name, QRect place, const
     b->setToolTip(hint);
     b->setAutoRaise(true);
     if (!picture.isEmpty()) {
-        b->setIcon(Pictures::icon(picture));
-        b->setIconSize(place.size() - QSize(6, 6));
+        const QSize iconSize = place.size() - ToolIconMargins;
+        b->setIcon(Pictures::icon(picture, iconSize));
+        b->setIconSize(iconSize);
     }
     return b;
 }
@@ -76,6 +80,27 @@ QLineEdit *edit(QWidget *parent, const QString &name, QRect place, const QString
 }
 
 } // namespace
+
+QList<Pictures::Order> MainWindow::startUpPictures()
+{
+    // In the order the window asks for them: the LCD's, the function board's buttons, the dial's
+    // connection pictures, the chart tool bar's buttons and labels, the window's icon. A button's
+    // icon is as large as its place less the margins.
+    using Kind = Pictures::Order::Kind;
+    QList<Pictures::Order> orders = LcdPanel::pictures();
+    for (const char16_t *name : {u"fb-close-data", u"fb-open", u"fb-save", u"fb-print"})
+        orders.append({QString::fromUtf16(name), QSize(28, 26) - ToolIconMargins, Kind::Icon});
+    for (const char16_t *name : {u"conok", u"conokn"})
+        orders.append({QString::fromUtf16(name), QSize(32, 32), Kind::Pixmap});
+    for (const char16_t *name : {u"tb-new", u"tb-save"})
+        orders.append({QString::fromUtf16(name), QSize(26, 25) - ToolIconMargins, Kind::Icon});
+    for (const char16_t *name : {u"tb-first", u"tb-previous", u"tb-next", u"tb-last"})
+        orders.append({QString::fromUtf16(name), QSize(24, 25) - ToolIconMargins, Kind::Icon});
+    for (const char16_t *name : {u"tb-enlarge", u"tb-restore"})
+        orders.append({QString::fromUtf16(name), QSize(22, 22), Kind::Pixmap});
+    orders.append({u"app-icon"_qs, {}, Kind::WindowIcon});
+    return orders;
+}
 
 void MainWindow::buildLinkBar(QWidget *client)
 {

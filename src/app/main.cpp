@@ -55,13 +55,14 @@ bool asksForHelpOrVersion(int argc, char *argv[])
 }
 
 #ifdef METERLINK_QT_PLUGINS
-// The icon engine draws the window's scalable pictures, and the menu bar's own picture makes Qt
-// try every image format plugin. Loaded beforehand, Qt's own loads find them in memory.
+// The menu bar's own picture makes Qt try every image format plugin. Loaded beforehand, Qt's own
+// loads find them in memory. (The window draws its scalable pictures itself, without Qt's icon
+// engine plugin.)
 void loadPicturePlugins()
 {
     namespace fs = std::filesystem;
     const fs::path plugins(METERLINK_QT_PLUGINS);
-    std::vector<fs::path> files {plugins / "iconengines" / "libqsvgicon.so"};
+    std::vector<fs::path> files;
     std::error_code error;
     for (const fs::directory_entry &entry : fs::directory_iterator(plugins / "imageformats", error))
         if (entry.path().extension() == ".so")
@@ -129,11 +130,17 @@ int main(int argc, char *argv[])
     for (const QString &value : options.comOverrides)
         portNames.addOverrideOption(value, nullptr);
 
+    // The window's pictures are drawn on a thread of their own while the window is built.
+    const Pictures::Preparation pictures(MainWindow::startUpPictures());
     MainWindow window(Services {prompts, clock, beeper, portNames}, options.switches);
     QObject::connect(&window.exitCommand(), &ExitCommand::exitConfirmed, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
-    // Drawn now, the icon is not read again for each size as the window is shown.
-    window.setWindowIcon(Pictures::windowIcon(u"app-icon"_qs));
+    // The window's icon is no part of its first picture: the window shows without one (the
+    // scalable icon would be drawn at every size the window system takes) and gets the icon,
+    // drawn once at those sizes, just after its first paint.
+    window.setWindowIcon(QIcon());
+    FirstPaintMark::afterFirstPaint(
+        &window, [&window] { window.setWindowIcon(Pictures::windowIcon(u"app-icon"_qs)); });
     FirstPaintMark::install(&window);
     window.show();
     return QApplication::exec();

@@ -522,6 +522,16 @@ void LcdPanel::commit()
     }
 }
 
+QList<Pictures::Order> LcdPanel::pictures()
+{
+    QList<Pictures::Order> orders;
+    for (const ElementLayout &layout : ElementLayouts)
+        if (layout.look.face == Face::Picture)
+            orders.append(
+                {str(layout.caption), layout.place.size(), Pictures::Order::Kind::Pixmap});
+    return orders;
+}
+
 QWidget *LcdPanel::element(const QString &name) const
 {
     for (QObject *child : children()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Pictures.h"
+
 #include <QFrame>
 #include <array>
 #include <bitset>
@@ -36,6 +38,9 @@ public:
     QWidget *element(const QString &name) const;
     QLabel *digit(int index) const; // `LcdDa` .. `LcdDd`
     QLabel *clockLabel() const; // `d_t`
+
+    // The pictures the panel's elements show, by name and size, for drawing them ahead.
+    static QList<Pictures::Order> pictures();
 
     // The elements whose visibility a frame decides: all but the four digits and `d_t`.
     static constexpr int TrackedCount = 42;

@@ -1,5 +1,6 @@
 #include "links/SerialLink.h"
 #include "meter/BarGraph.h"
+#include "support/Pictures.h"
 #include "support/TestWindow.h"
 
 #include <QLabel>
@@ -17,6 +18,8 @@ private Q_SLOTS:
     void clockLabelShowsStartTime();
     void portHintOnceShown_data();
     void portHintOnceShown();
+    void picturesDrawnAhead();
+    void scalableIconDrawsAsSvgIcon();
 };
 
 void TestStartUp::profileApplied_data()
@@ -124,6 +127,64 @@ void TestStartUp::portHintOnceShown()
     for (const QString &panel : {u"BtCOM1"_qs, u"BtCOM2"_qs, u"BtCOM3"_qs, u"BtCOM4"_qs})
         QTRY_COMPARE(t.find<QWidget>(panel)->toolTip(), hint);
     QCOMPARE(t.portListings, 1);
+}
+
+void TestStartUp::picturesDrawnAhead()
+{
+    // The pictures drawn on a thread while the window is built are the ones it asks for, and
+    // each is what the picture draws when asked for on the spot.
+    std::unique_ptr<TestWindow> t;
+    QIcon windowIcon;
+    {
+        const Pictures::Preparation ahead(MainWindow::startUpPictures());
+        t = std::make_unique<TestWindow>();
+        windowIcon = Pictures::windowIcon(u"app-icon"_qs);
+        QCOMPARE(Pictures::Preparation::left(), 0);
+    }
+    const auto same = [](const QPixmap &a, const QPixmap &b) {
+        return !a.isNull() && a.toImage() == b.toImage();
+    };
+    // The tool buttons show what the scalable icon draws at their icon size.
+    const std::pair<const char16_t *, const char16_t *> buttons[] = {
+        {u"RecordNew", u"fb-close-data"}, {u"OpenDataFiles", u"fb-open"},  {u"saveas", u"fb-save"},
+        {u"MajPrint", u"fb-print"},       {u"BtNew", u"tb-new"},           {u"BtSave", u"tb-save"},
+        {u"BtFirst", u"tb-first"},        {u"BTPrevious", u"tb-previous"}, {u"BtNext", u"tb-next"},
+        {u"BTlast", u"tb-last"}};
+    for (const auto &[name, picture] : buttons) {
+        auto *button = t->find<QToolButton>(QString::fromUtf16(name));
+        QVERIFY2(button, qPrintable(QString::fromUtf16(name)));
+        const QSize size = button->iconSize();
+        QVERIFY2(
+            same(button->icon().pixmap(size),
+                 QIcon(u":/pictures/"_qs + QString::fromUtf16(picture) + u".svg"_qs).pixmap(size)),
+            qPrintable(QString::fromUtf16(name)));
+    }
+    const std::pair<const char16_t *, const char16_t *> labels[]
+        = {{u"conok", u"conok"},     {u"conokn", u"conokn"}, {u"TbFd", u"tb-enlarge"},
+           {u"TbSx", u"tb-restore"}, {u"WEI", u"wei"},       {u"LCDsend", u"lcd-send"},
+           {u"D", u"dwell"}};
+    for (const auto &[name, picture] : labels) {
+        auto *label = t->find<QLabel>(QString::fromUtf16(name));
+        QVERIFY2(label, qPrintable(QString::fromUtf16(name)));
+        const QPixmap shown = label->pixmap();
+        QVERIFY2(same(shown, Pictures::pixmap(QString::fromUtf16(picture), shown.size())),
+                 qPrintable(QString::fromUtf16(name)));
+    }
+    const QIcon drawnNow = Pictures::windowIcon(u"app-icon"_qs);
+    for (const int side : {16, 32, 64, 128})
+        QVERIFY(same(windowIcon.pixmap(side), drawnNow.pixmap(side)));
+}
+
+void TestStartUp::scalableIconDrawsAsSvgIcon()
+{
+    // The window's scalable icon draws itself as Qt's SVG icon engine draws the file.
+    const QIcon ours = Pictures::icon(u"app-icon"_qs);
+    const QIcon svg(u":/pictures/app-icon.svg"_qs);
+    for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled, QIcon::Active})
+        for (const QSize size : {QSize(16, 16), QSize(24, 24), QSize(48, 32), QSize(64, 64)}) {
+            QCOMPARE(ours.actualSize(size, mode), svg.actualSize(size, mode));
+            QCOMPARE(ours.pixmap(size, mode).toImage(), svg.pixmap(size, mode).toImage());
+        }
 }
 
 QTEST_MAIN(TestStartUp)
