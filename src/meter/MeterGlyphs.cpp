@@ -141,7 +141,7 @@ qreal MeterGlyphs::drawAt(QPainter &p, QPointF origin, QStringView text) const
     forEachPiece(
         text,
         [&](const QString &run) {
-            p.drawText(QPointF(x, origin.y()), run);
+            drawRun(p, QPointF(x, origin.y()), run);
             x += m_metrics.horizontalAdvance(run);
         },
         [&](QChar symbol) {
@@ -149,6 +149,23 @@ qreal MeterGlyphs::drawAt(QPainter &p, QPointF origin, QStringView text) const
             x += symbolAdvance(symbol);
         });
     return x - origin.x();
+}
+
+void MeterGlyphs::drawRun(QPainter &p, QPointF origin, const QString &run) const
+{
+    // The painter's font is this one here (drawAt set it).
+    if (!ShapedText::drawsLikeText(p, m_font)) {
+        p.drawText(origin, run);
+        return;
+    }
+    if (p.layoutDirection() != m_shapedDirection) {
+        m_shaped.clear();
+        m_shapedDirection = p.layoutDirection();
+    }
+    const ShapedText *shaped = m_shaped.find(run);
+    if (!shaped)
+        shaped = &m_shaped.insert(run, ShapedText::line(p, run));
+    shaped->draw(p, origin);
 }
 
 void MeterGlyphs::drawSymbol(QPainter &p, QChar symbol, QPointF origin) const
@@ -197,7 +214,7 @@ void MeterGlyphs::drawSymbol(QPainter &p, QChar symbol, QPointF origin) const
         p.drawEllipse(QRectF(x0 + ringPen / 2, top + ringPen / 2, d, d));
         p.restore();
         p.setFont(m_font);
-        p.drawText(QPointF(x0 + w + degreeGap * c, origin.y()), QString(temperatureLetter(symbol)));
+        drawRun(p, QPointF(x0 + w + degreeGap * c, origin.y()), QString(temperatureLetter(symbol)));
         return;
     }
     case u')': {
