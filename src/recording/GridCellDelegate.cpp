@@ -145,8 +145,10 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     initStyleOption(&opt, index);
     const int column = index.column();
     const MeterGlyphs *face = glyphs(column);
+    // The style draws the focus frame over the text (the grid's own columns under it).
+    const bool focusOverText = !face && (opt.state & QStyle::State_HasFocus);
     if (!plainCell(opt) || !ShapedText::drawsLikeText(*painter, face ? face->font() : opt.font)
-        || column >= int(m_texts.size())) {
+        || column >= int(m_texts.size()) || focusOverText) {
         if (face)
             paintStyled(painter, opt, face);
         else
@@ -155,9 +157,11 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     }
 
     // The style's text area of a cell without text: the whole cell, as it is with the text.
+    // (With the focus, as the display columns always were: a text of none measured.)
     const QString text = opt.text;
     opt.text.clear();
-    opt.features &= ~QStyleOptionViewItem::HasDisplay;
+    if (!(opt.state & QStyle::State_HasFocus))
+        opt.features &= ~QStyleOptionViewItem::HasDisplay;
     const QWidget *widget = opt.widget;
     QStyle *style = widget ? widget->style() : QApplication::style();
     const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
