@@ -109,7 +109,7 @@ qreal MeterGlyphs::width(QStringView text) const
 {
     qreal total = 0;
     forEachPiece(
-        text, [&](const QString &run) { total += m_metrics.horizontalAdvance(run); },
+        text, [&](const QString &run) { total += runAdvance(run); },
         [&](QChar symbol) { total += symbolAdvance(symbol); });
     return total;
 }
@@ -142,13 +142,20 @@ qreal MeterGlyphs::drawAt(QPainter &p, QPointF origin, QStringView text) const
         text,
         [&](const QString &run) {
             drawRun(p, QPointF(x, origin.y()), run);
-            x += m_metrics.horizontalAdvance(run);
+            x += runAdvance(run);
         },
         [&](QChar symbol) {
             drawSymbol(p, symbol, QPointF(x, origin.y()));
             x += symbolAdvance(symbol);
         });
     return x - origin.x();
+}
+
+qreal MeterGlyphs::runAdvance(const QString &run) const
+{
+    if (const qreal *known = m_advances.find(run))
+        return *known;
+    return m_advances.insert(run, m_metrics.horizontalAdvance(run));
 }
 
 void MeterGlyphs::drawRun(QPainter &p, QPointF origin, const QString &run) const

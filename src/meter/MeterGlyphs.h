@@ -54,6 +54,8 @@ private:
     const Measures &measures() const;
     qreal symbolAdvance(QChar symbol) const;
     void drawSymbol(QPainter &p, QChar symbol, QPointF origin) const;
+    // The font's advance of a run of plain text.
+    qreal runAdvance(const QString &run) const;
     // Draws a run of plain text with its baseline starting at origin, as drawText would.
     void drawRun(QPainter &p, QPointF origin, const QString &run) const;
 
@@ -61,5 +63,6 @@ private:
     QFontMetricsF m_metrics;
     mutable std::optional<Measures> m_measures;
     mutable RecentTexts<ShapedText> m_shaped {64};
+    mutable RecentTexts<qreal> m_advances {64};
     mutable Qt::LayoutDirection m_shapedDirection = Qt::LayoutDirectionAuto;
 };
