@@ -132,6 +132,8 @@ GridCellDelegate::Placed GridCellDelegate::place(const QString &text, const Fram
                 shown = QFontMetrics(frame.font).elidedText(shown, frame.elideMode, area.width());
         }
     }
+    if (shown == text) // drawn as measured
+        return {ShapedText::fromLayout(measured), at, false};
     QTextLayout drawn(shown, frame.font);
     drawn.setTextOption(option);
     layOutLines(drawn, area.width());
@@ -189,20 +191,37 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         }
     }
 
-    // Background, selection and focus as the style draws them; then the text.
-    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+    // Background, selection and focus as the style draws them; then the text. Without the
+    // focus, the style draws the item's panel alone for a cell without text (within the cell,
+    // so its clip to the cell leaves it as it is).
+    if (opt.state & QStyle::State_HasFocus)
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+    else
+        style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
     if (text.isEmpty())
         return;
-    painter->save();
-    painter->setPen(textColour(opt));
     if (face) {
+        painter->save();
+        painter->setPen(textColour(opt));
         painter->setClipRect(opt.rect);
         painter->setRenderHint(QPainter::Antialiasing, true);
         face->draw(*painter, QRectF(textRect), int(Qt::AlignLeft | Qt::AlignVCenter), text);
-    } else {
-        // The style clips to the cell within what the view clips to.
-        painter->setClipRect(opt.rect, Qt::IntersectClip);
-        placed->shaped.draw(*painter, textRect.topLeft() + placed->at);
+        painter->restore();
+        return;
     }
-    painter->restore();
+    // The style clips to the cell within what the view clips to; a text whose ink stays inside
+    // the cell needs no clip.
+    const QPointF origin = textRect.topLeft() + placed->at;
+    const bool inside = QRectF(opt.rect).contains(placed->shaped.inkBounds().translated(origin));
+    const QPen pen = painter->pen();
+    if (!inside) {
+        painter->save();
+        painter->setClipRect(opt.rect, Qt::IntersectClip);
+    }
+    painter->setPen(textColour(opt));
+    placed->shaped.draw(*painter, origin);
+    if (inside)
+        painter->setPen(pen);
+    else
+        painter->restore();
 }

@@ -2,6 +2,7 @@
 
 #include <QPaintEngine>
 #include <QPainter>
+#include <QRawFont>
 #include <QTextLayout>
 
 namespace {
@@ -16,7 +17,21 @@ ShapedText ShapedText::fromLayout(const QTextLayout &layout)
 {
     ShapedText shaped;
     shaped.m_runs = layout.glyphRuns();
+    shaped.measureInk();
     return shaped;
+}
+
+void ShapedText::measureInk()
+{
+    QRectF ink;
+    for (const QGlyphRun &run : std::as_const(m_runs)) {
+        const QRawFont font = run.rawFont();
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
+            ink |= font.boundingRect(glyphs[i]).translated(positions[i]);
+    }
+    m_ink = ink.isNull() ? QRectF() : ink.adjusted(-1, -1, 1, 1);
 }
 
 ShapedText ShapedText::line(const QPainter &p, const QString &text)
@@ -44,6 +59,7 @@ ShapedText ShapedText::line(const QPainter &p, const QString &text)
             at += up;
         run.setPositions(positions);
     }
+    shaped.m_ink.translate(up);
     return shaped;
 }
 

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QPointF>
+#include <QRectF>
 #include <QString>
 
 class QFont;
@@ -24,13 +25,20 @@ public:
 
     void draw(QPainter &p, QPointF origin) const;
 
+    // Where the glyphs' ink can reach, relative to the origin, with a pixel spare all round for
+    // smoothing.
+    const QRectF &inkBounds() const { return m_ink; }
+
     // Whether glyphs drawn on this painter come out as drawing their text would: on the raster
     // engine without scaling, in a font small enough for the engine's glyph cache. (A printer
     // keeps text as text; large or scaled glyphs are drawn as outlines.)
     static bool drawsLikeText(const QPainter &p, const QFont &font);
 
 private:
+    void measureInk();
+
     QList<QGlyphRun> m_runs;
+    QRectF m_ink;
 };
 
 // The values of the texts used most recently, in two generations: a text found in the older one
