@@ -62,7 +62,7 @@ private:
     QFont m_font;
     QFontMetricsF m_metrics;
     mutable std::optional<Measures> m_measures;
-    mutable RecentTexts<ShapedText> m_shaped {64};
-    mutable RecentTexts<qreal> m_advances {64};
+    mutable RecentTexts<ShapedText> m_shaped {256};
+    mutable RecentTexts<qreal> m_advances {256};
     mutable Qt::LayoutDirection m_shapedDirection = Qt::LayoutDirectionAuto;
 };

@@ -140,6 +140,22 @@ GridCellDelegate::Placed GridCellDelegate::place(const QString &text, const Fram
     return {ShapedText::fromLayout(drawn), at, false};
 }
 
+QRect GridCellDelegate::textArea(const QStyle *style, const QStyleOptionViewItem &opt,
+                                 Column &column)
+{
+    const Area key {style, opt.rect.size(), opt.state, opt.features, opt.direction, {}};
+    for (const Area &known : column.areas) {
+        if (known.style == key.style && known.cell == key.cell && known.state == key.state
+            && known.features == key.features && known.direction == key.direction)
+            return known.text.translated(opt.rect.topLeft());
+    }
+    const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, opt.widget);
+    column.areas[1] = column.areas[0];
+    column.areas[0] = key;
+    column.areas[0].text = text.translated(-opt.rect.topLeft());
+    return text;
+}
+
 void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                              const QModelIndex &index) const
 {
@@ -166,7 +182,8 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         opt.features &= ~QStyleOptionViewItem::HasDisplay;
     const QWidget *widget = opt.widget;
     QStyle *style = widget ? widget->style() : QApplication::style();
-    const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
+    Column &cache = m_texts[size_t(column)];
+    const QRect textRect = textArea(style, opt, cache);
 
     const Placed *placed = nullptr;
     if (!face && !text.isEmpty()) {
@@ -177,7 +194,6 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
                            opt.direction,
                            opt.textElideMode,
                            bool(opt.features & QStyleOptionViewItem::WrapText)};
-        Column &cache = m_texts[size_t(column)];
         if (cache.frame != frame) {
             cache.texts.clear();
             cache.frame = frame;

@@ -50,11 +50,24 @@ private:
         QPointF at;
         bool byStyle = false; // more than one line
     };
+    // Where the style puts the text in a cell without text, from the cell's top left; the same
+    // for every cell of a column of one size, state and direction.
+    struct Area
+    {
+        const QStyle *style = nullptr;
+        QSize cell;
+        QStyle::State state;
+        QStyleOptionViewItem::ViewItemFeatures features;
+        Qt::LayoutDirection direction = Qt::LeftToRight;
+        QRect text;
+    };
     struct Column
     {
         std::optional<Frame> frame;
         RecentTexts<Placed> texts {256};
+        std::array<Area, 2> areas; // the last two asked for
     };
+    static QRect textArea(const QStyle *style, const QStyleOptionViewItem &opt, Column &column);
     static Placed place(const QString &text, const Frame &frame);
     void paintStyled(QPainter *painter, QStyleOptionViewItem &opt, const MeterGlyphs *face) const;
 
