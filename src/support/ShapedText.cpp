@@ -73,6 +73,6 @@ bool ShapedText::drawsLikeText(const QPainter &p, const QFont &font)
 {
     const QPaintEngine *engine = p.paintEngine();
     return engine && engine->type() == QPaintEngine::Raster
-        && p.transform().type() <= QTransform::TxTranslate && font.pixelSize() > 0
+        && p.deviceTransform().type() <= QTransform::TxTranslate && font.pixelSize() > 0
         && font.pixelSize() <= largestCachedPixels;
 }

@@ -30,8 +30,8 @@ public:
     const QRectF &inkBounds() const { return m_ink; }
 
     // Whether glyphs drawn on this painter come out as drawing their text would: on the raster
-    // engine without scaling, in a font small enough for the engine's glyph cache. (A printer
-    // keeps text as text; large or scaled glyphs are drawn as outlines.)
+    // engine without scaling (nor a device pixel ratio), in a font small enough for the engine's
+    // glyph cache. (A printer keeps text as text; large or scaled glyphs are drawn as outlines.)
     static bool drawsLikeText(const QPainter &p, const QFont &font);
 
 private:
