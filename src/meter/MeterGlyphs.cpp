@@ -109,7 +109,7 @@ qreal MeterGlyphs::width(QStringView text) const
 {
     qreal total = 0;
     forEachPiece(
-        text, [&](const QString &run) { total += m_metrics.horizontalAdvance(run); },
+        text, [&](const QString &run) { total += runAdvance(run); },
         [&](QChar symbol) { total += symbolAdvance(symbol); });
     return total;
 }
@@ -141,14 +141,38 @@ qreal MeterGlyphs::drawAt(QPainter &p, QPointF origin, QStringView text) const
     forEachPiece(
         text,
         [&](const QString &run) {
-            p.drawText(QPointF(x, origin.y()), run);
-            x += m_metrics.horizontalAdvance(run);
+            drawRun(p, QPointF(x, origin.y()), run);
+            x += runAdvance(run);
         },
         [&](QChar symbol) {
             drawSymbol(p, symbol, QPointF(x, origin.y()));
             x += symbolAdvance(symbol);
         });
     return x - origin.x();
+}
+
+qreal MeterGlyphs::runAdvance(const QString &run) const
+{
+    if (const qreal *known = m_advances.find(run))
+        return *known;
+    return m_advances.insert(run, m_metrics.horizontalAdvance(run));
+}
+
+void MeterGlyphs::drawRun(QPainter &p, QPointF origin, const QString &run) const
+{
+    // The painter's font is this one here (drawAt set it).
+    if (!ShapedText::drawsLikeText(p, m_font)) {
+        p.drawText(origin, run);
+        return;
+    }
+    if (p.layoutDirection() != m_shapedDirection) {
+        m_shaped.clear();
+        m_shapedDirection = p.layoutDirection();
+    }
+    const ShapedText *shaped = m_shaped.find(run);
+    if (!shaped)
+        shaped = &m_shaped.insert(run, ShapedText::line(p, run));
+    shaped->draw(p, origin);
 }
 
 void MeterGlyphs::drawSymbol(QPainter &p, QChar symbol, QPointF origin) const
@@ -197,7 +221,7 @@ void MeterGlyphs::drawSymbol(QPainter &p, QChar symbol, QPointF origin) const
         p.drawEllipse(QRectF(x0 + ringPen / 2, top + ringPen / 2, d, d));
         p.restore();
         p.setFont(m_font);
-        p.drawText(QPointF(x0 + w + degreeGap * c, origin.y()), QString(temperatureLetter(symbol)));
+        drawRun(p, QPointF(x0 + w + degreeGap * c, origin.y()), QString(temperatureLetter(symbol)));
         return;
     }
     case u')': {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ShapedText.h"
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QRectF>
@@ -15,7 +17,8 @@ class QPainter;
 //   "$" battery, "%" dwell (percent sign), "<" angle sign, '"' hold, "@" the "L" of "0L".
 // Symbols are drawn as vector shapes, one capital-letter height tall, in the painter's pen
 // colour; every other character is drawn with the font. One object caches the metrics of one
-// font, so keep it where the same font is painted often (a grid column, a display element).
+// font and keeps its recent texts shaped, so keep it where the same font is painted often (a
+// grid column, a display element).
 class MeterGlyphs
 {
 public:
@@ -51,8 +54,15 @@ private:
     const Measures &measures() const;
     qreal symbolAdvance(QChar symbol) const;
     void drawSymbol(QPainter &p, QChar symbol, QPointF origin) const;
+    // The font's advance of a run of plain text.
+    qreal runAdvance(const QString &run) const;
+    // Draws a run of plain text with its baseline starting at origin, as drawText would.
+    void drawRun(QPainter &p, QPointF origin, const QString &run) const;
 
     QFont m_font;
     QFontMetricsF m_metrics;
     mutable std::optional<Measures> m_measures;
+    mutable RecentTexts<ShapedText> m_shaped {256};
+    mutable RecentTexts<qreal> m_advances {256};
+    mutable Qt::LayoutDirection m_shapedDirection = Qt::LayoutDirectionAuto;
 };

@@ -3,7 +3,9 @@
 #include "support/WindowLook.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QPainter>
+#include <QTextLayout>
 
 namespace {
 
@@ -13,6 +15,41 @@ QFont displayFont(int pixelHeight)
     QFont f = WindowLook::arial(pixelHeight, true);
     f.setHintingPreference(QFont::PreferNoHinting);
     return f;
+}
+
+// The text colour the style gives the cell.
+QColor textColour(const QStyleOptionViewItem &opt)
+{
+    const QPalette::ColorGroup group = opt.state & QStyle::State_Enabled
+        ? (opt.state & QStyle::State_Active ? QPalette::Normal : QPalette::Inactive)
+        : QPalette::Disabled;
+    const QPalette::ColorRole role
+        = opt.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text;
+    return opt.palette.color(group, role);
+}
+
+// A cell holding text alone, where the text area is the whole cell: the style places such a
+// text from the cell and the text's own size, without looking at anything else.
+bool plainCell(const QStyleOptionViewItem &opt)
+{
+    constexpr QStyleOptionViewItem::ViewItemFeatures plain = QStyleOptionViewItem::HasDisplay
+        | QStyleOptionViewItem::Alternate | QStyleOptionViewItem::WrapText;
+    return !(opt.features & ~plain) && opt.showDecorationSelected
+        && !(opt.state & QStyle::State_Editing) && !opt.text.contains(QChar::LineSeparator)
+        && !opt.text.contains(QChar(0x9c)); // QFontMetrics::elidedText's choice of texts
+}
+
+// Lays out the lines of a cell's text as the style does, in lines of the given width.
+void layOutLines(QTextLayout &layout, int lineWidth)
+{
+    qreal height = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(lineWidth);
+        line.setPosition(QPointF(0, height));
+        height += line.height();
+    }
+    layout.endLayout();
 }
 
 } // namespace
@@ -33,17 +70,23 @@ const MeterGlyphs *GridCellDelegate::glyphs(int column) const
     return &*m_columns[size_t(column)];
 }
 
-void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
-                             const QModelIndex &index) const
+void GridCellDelegate::paintAsStyle(QPainter *painter, const QStyleOptionViewItem &option,
+                                    const QModelIndex &index) const
 {
     const MeterGlyphs *face = glyphs(index.column());
     if (!face) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
-    // Background, selection and focus as the style draws them; the text is ours.
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
+    paintStyled(painter, opt, face);
+}
+
+void GridCellDelegate::paintStyled(QPainter *painter, QStyleOptionViewItem &opt,
+                                   const MeterGlyphs *face) const
+{
+    // Background, selection and focus as the style draws them; the text is ours.
     const QString text = opt.text;
     opt.text.clear();
     const QWidget *widget = opt.widget;
@@ -51,15 +94,150 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
 
     const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
-    const QPalette::ColorGroup group = opt.state & QStyle::State_Enabled
-        ? (opt.state & QStyle::State_Active ? QPalette::Normal : QPalette::Inactive)
-        : QPalette::Disabled;
-    const QPalette::ColorRole role
-        = opt.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text;
     painter->save();
     painter->setClipRect(opt.rect);
-    painter->setPen(opt.palette.color(group, role));
+    painter->setPen(textColour(opt));
     painter->setRenderHint(QPainter::Antialiasing, true);
     face->draw(*painter, QRectF(textRect), int(Qt::AlignLeft | Qt::AlignVCenter), text);
     painter->restore();
+}
+
+GridCellDelegate::Placed GridCellDelegate::place(const QString &text, const Frame &frame)
+{
+    // As the style: lines as wide as the text area, the line elided when the text is wider,
+    // placed vertically by the text's bounds. A text that takes more than one line is left to
+    // the style.
+    const QRect area = QRect(QPoint(0, 0), frame.size).adjusted(frame.margin, 0, -frame.margin, 0);
+    QTextOption option;
+    option.setWrapMode(frame.wrap ? QTextOption::WordWrap : QTextOption::ManualWrap);
+    option.setTextDirection(frame.direction);
+    option.setAlignment(QStyle::visualAlignment(frame.direction, frame.alignment));
+
+    QTextLayout measured(text, frame.font);
+    measured.setTextOption(option);
+    layOutLines(measured, area.width());
+    if (measured.lineCount() > 1)
+        return {{}, {}, true};
+    const QRect bounds = QStyle::alignedRect(Qt::LayoutDirectionAuto, frame.alignment,
+                                             measured.boundingRect().size().toSize(), area);
+    QPointF at(area.x(), bounds.top());
+    QString shown;
+    if (measured.lineCount() > 0) {
+        const QTextLine line = measured.lineAt(0);
+        if (line.height() + bounds.top() <= area.top()) {
+            at.ry() += line.height();
+        } else {
+            shown = text.mid(line.textStart(), line.textLength());
+            if (line.naturalTextWidth() > area.width())
+                shown = QFontMetrics(frame.font).elidedText(shown, frame.elideMode, area.width());
+        }
+    }
+    if (shown == text) // drawn as measured
+        return {ShapedText::fromLayout(measured), at, false};
+    QTextLayout drawn(shown, frame.font);
+    drawn.setTextOption(option);
+    layOutLines(drawn, area.width());
+    return {ShapedText::fromLayout(drawn), at, false};
+}
+
+QRect GridCellDelegate::textArea(const QStyle *style, const QStyleOptionViewItem &opt,
+                                 Column &column)
+{
+    const Area key {style, opt.rect.size(), opt.state, opt.features, opt.direction, {}};
+    for (const Area &known : column.areas) {
+        if (known.style == key.style && known.cell == key.cell && known.state == key.state
+            && known.features == key.features && known.direction == key.direction)
+            return known.text.translated(opt.rect.topLeft());
+    }
+    const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, opt.widget);
+    column.areas[1] = column.areas[0];
+    column.areas[0] = key;
+    column.areas[0].text = text.translated(-opt.rect.topLeft());
+    return text;
+}
+
+void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                             const QModelIndex &index) const
+{
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+    const int column = index.column();
+    const MeterGlyphs *face = glyphs(column);
+    // The style draws the focus frame over the text (the grid's own columns under it).
+    const bool focusOverText = !face && (opt.state & QStyle::State_HasFocus);
+    if (!plainCell(opt) || !ShapedText::drawsLikeText(*painter, face ? face->font() : opt.font)
+        || column >= int(m_texts.size()) || focusOverText) {
+        if (face)
+            paintStyled(painter, opt, face);
+        else
+            QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+
+    // The style's text area of a cell without text: the whole cell, as it is with the text.
+    // (With the focus, as the display columns always were: a text of none measured.)
+    const QString text = opt.text;
+    opt.text.clear();
+    if (!(opt.state & QStyle::State_HasFocus))
+        opt.features &= ~QStyleOptionViewItem::HasDisplay;
+    const QWidget *widget = opt.widget;
+    QStyle *style = widget ? widget->style() : QApplication::style();
+    Column &cache = m_texts[size_t(column)];
+    const QRect textRect = textArea(style, opt, cache);
+
+    const Placed *placed = nullptr;
+    if (!face && !text.isEmpty()) {
+        const Frame frame {opt.font,
+                           textRect.size(),
+                           style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1,
+                           opt.displayAlignment,
+                           opt.direction,
+                           opt.textElideMode,
+                           bool(opt.features & QStyleOptionViewItem::WrapText)};
+        if (cache.frame != frame) {
+            cache.texts.clear();
+            cache.frame = frame;
+        }
+        placed = cache.texts.find(text);
+        if (!placed)
+            placed = &cache.texts.insert(text, place(text, frame));
+        if (placed->byStyle) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+    }
+
+    // Background, selection and focus as the style draws them; then the text. Without the
+    // focus, the style draws the item's panel alone for a cell without text (within the cell,
+    // so its clip to the cell leaves it as it is).
+    if (opt.state & QStyle::State_HasFocus)
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+    else
+        style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
+    if (text.isEmpty())
+        return;
+    if (face) {
+        painter->save();
+        painter->setPen(textColour(opt));
+        painter->setClipRect(opt.rect);
+        painter->setRenderHint(QPainter::Antialiasing, true);
+        face->draw(*painter, QRectF(textRect), int(Qt::AlignLeft | Qt::AlignVCenter), text);
+        painter->restore();
+        return;
+    }
+    // The style clips to the cell within what the view clips to; a text whose ink stays inside
+    // the cell needs no clip.
+    const QPointF origin = textRect.topLeft() + placed->at;
+    const bool inside = QRectF(opt.rect).contains(placed->shaped.inkBounds().translated(origin));
+    const QPen pen = painter->pen();
+    if (!inside) {
+        painter->save();
+        painter->setClipRect(opt.rect, Qt::IntersectClip);
+    }
+    painter->setPen(textColour(opt));
+    placed->shaped.draw(*painter, origin);
+    if (inside)
+        painter->setPen(pen);
+    else
+        painter->restore();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "meter/MeterGlyphs.h"
+#include "support/ShapedText.h"
 
 #include <QStyledItemDelegate>
 #include <array>
@@ -9,6 +10,10 @@
 // Paints the grid's cells. The function, value, unit and range columns use the display face,
 // with the symbol characters drawn as the meter's display shows them (so "*" is the ohm sign);
 // the other columns are plain text in the grid's font.
+//
+// A new reading repaints two rows; the style would lay out each cell's text three times over
+// (to size it, to elide it and to draw it). The usual cell (text alone, on one line) is drawn as
+// the style draws it, from each column's recent texts kept shaped.
 class GridCellDelegate : public QStyledItemDelegate
 {
 public:
@@ -20,6 +25,52 @@ public:
     // The font a column's cells are painted in; nothing for the grid's own font.
     const MeterGlyphs *glyphs(int column) const;
 
+    // Paints the cell's text as the style would, whatever the cell holds: for comparing the
+    // painting of shaped texts with the style's own.
+    void paintAsStyle(QPainter *painter, const QStyleOptionViewItem &option,
+                      const QModelIndex &index) const;
+
 private:
+    // How a column's cells place their text; the shaped texts hold for one of these.
+    struct Frame
+    {
+        QFont font;
+        QSize size;
+        int margin = 0;
+        Qt::Alignment alignment;
+        Qt::LayoutDirection direction = Qt::LeftToRight;
+        Qt::TextElideMode elideMode = Qt::ElideRight;
+        bool wrap = false;
+        bool operator==(const Frame &) const = default;
+    };
+    // A cell's text as the style places it, from the top left of the cell's text area.
+    struct Placed
+    {
+        ShapedText shaped;
+        QPointF at;
+        bool byStyle = false; // more than one line
+    };
+    // Where the style puts the text in a cell without text, from the cell's top left; the same
+    // for every cell of a column of one size, state and direction.
+    struct Area
+    {
+        const QStyle *style = nullptr;
+        QSize cell;
+        QStyle::State state;
+        QStyleOptionViewItem::ViewItemFeatures features;
+        Qt::LayoutDirection direction = Qt::LeftToRight;
+        QRect text;
+    };
+    struct Column
+    {
+        std::optional<Frame> frame;
+        RecentTexts<Placed> texts {256};
+        std::array<Area, 2> areas; // the last two asked for
+    };
+    static QRect textArea(const QStyle *style, const QStyleOptionViewItem &opt, Column &column);
+    static Placed place(const QString &text, const Frame &frame);
+    void paintStyled(QPainter *painter, QStyleOptionViewItem &opt, const MeterGlyphs *face) const;
+
     std::array<std::optional<MeterGlyphs>, 7> m_columns;
+    mutable std::array<Column, 7> m_texts;
 };

@@ -173,13 +173,19 @@ void ReadingGrid::doItemsLayout()
     // The rows above stay where they are: only the scroll range grows, and the new rows show
     // below the old ones where the grid has room for them.
     QHeaderView *rows = verticalHeader();
-    const QPoint before(horizontalHeader()->offset(), rows->offset());
+    QScrollBar *bar = verticalScrollBar();
+    const bool follow = m_followsAppended && bar->value() == bar->maximum();
+    QPoint before(horizontalHeader()->offset(), rows->offset());
     m_laysOutAppended = true;
     updateGeometries();
     m_laysOutAppended = false;
+    if (follow && bar->value() < bar->maximum()) {
+        // The table view moves the rows' offset and the cells with the scroll bar.
+        bar->setValue(bar->maximum());
+        before = QPoint(horizontalHeader()->offset(), rows->offset());
+    }
     // The rows' offset as the table view sets it: at the bottom, the last row ends at the
     // grid's bottom edge.
-    const QScrollBar *bar = verticalScrollBar();
     if (verticalScrollMode() != QAbstractItemView::ScrollPerItem)
         rows->setOffset(bar->value());
     else if (bar->maximum() > 0 && bar->value() == bar->maximum())

@@ -28,6 +28,11 @@ public:
     void holdScrollBars();
     void releaseScrollBars();
 
+    // Rows appended while this is set, with the grid at the bottom, take the grid to the new
+    // bottom as they are laid out: the cells shown move once, by the rows added, rather than
+    // once to the rows' new place and again when the grid is taken to the newest row.
+    void setFollowsAppendedRows(bool follows) { m_followsAppended = follows; }
+
 protected:
     bool event(QEvent *event) override;
     void updateGeometries() override;
@@ -45,6 +50,7 @@ private:
     int m_firstAppended = 0;
     bool m_laysOutAppended = false;
     bool m_rowHeaderHeld = false;
+    bool m_followsAppended = false;
     QList<QMetaObject::Connection> m_modelConnections;
     GridScrollBar *m_rowsBar = nullptr;
     GridScrollBar *m_columnsBar = nullptr;

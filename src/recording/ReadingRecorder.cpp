@@ -271,8 +271,10 @@ void ReadingRecorder::followNewestRow()
     const bool atBottom = bar->value() >= bar->maximum();
     // The scroll bars repaint once for the new row and the move to it, not once for each.
     auto *readingGrid = dynamic_cast<ReadingGrid *>(grid);
-    if (readingGrid)
+    if (readingGrid) {
         readingGrid->holdScrollBars();
+        readingGrid->setFollowsAppendedRows(atBottom);
+    }
     m_model.rowsAppended();
     if (atBottom) {
         const QModelIndex last = m_model.index(m_model.rowCount() - 1, 0);
@@ -280,8 +282,10 @@ void ReadingRecorder::followNewestRow()
             last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         grid->scrollTo(last);
     }
-    if (readingGrid)
+    if (readingGrid) {
+        readingGrid->setFollowsAppendedRows(false);
         readingGrid->releaseScrollBars();
+    }
 }
 
 void ReadingRecorder::fitTitles()
