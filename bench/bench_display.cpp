@@ -9,6 +9,7 @@
 #include "recording/ReadingRecorder.h"
 #include "support/Beeper.h"
 #include "support/Clock.h"
+#include "support/LongRecording.h"
 #include "support/PortNames.h"
 #include "support/Prompts.h"
 
@@ -68,18 +69,7 @@ void BM_DisplaySequenceAndPaint(benchmark::State &state)
     Window w;
     RunState &s = w.window.state();
     w.window.recorder().limitessClick();
-    ReadingTable &table = w.window.recorder().table();
-    ReadingTable::Row row;
-    row.dcAc = u"DCV"_qs;
-    row.unit = u"V"_qs;
-    row.range = u"4 V"_qs;
-    row.autoText = u"Auto"_qs;
-    for (qint64 n = 0; n < state.range(0); ++n) {
-        row.no = qint32(n + 1);
-        row.value = QString::number(n % 4000);
-        row.nval = qint32(n % 4000);
-        table.append(row);
-    }
+    fillLongRecording(w.window.recorder().table(), state.range(0));
     w.window.recorder().model().rowsAppended();
     QApplication::processEvents();
     qsizetype i = 0;
@@ -99,20 +89,8 @@ void BM_GridFollowRow(benchmark::State &state)
 {
     Window w;
     w.window.recorder().limitessClick();
-    ReadingTable &table = w.window.recorder().table();
-    ReadingTable::Row row;
-    row.time = u"12:00:00"_qs;
-    row.dcAc = u"DCV"_qs;
-    row.unit = u"V"_qs;
-    row.range = u"4 V"_qs;
-    row.autoText = u"Auto"_qs;
-    qint32 n = 0;
-    for (; n < state.range(0); ++n) {
-        row.no = n + 1;
-        row.value = QString::number(n % 4000);
-        row.nval = n % 4000;
-        table.append(row);
-    }
+    auto n = qint32(state.range(0));
+    fillLongRecording(w.window.recorder().table(), n);
     w.window.recorder().model().rowsAppended();
     QApplication::processEvents();
     // At the bottom, where the grid follows the newest row.
@@ -120,11 +98,7 @@ void BM_GridFollowRow(benchmark::State &state)
     bar->setValue(bar->maximum());
     QApplication::processEvents();
     for (auto _ : state) {
-        ++n;
-        row.no = n;
-        row.value = QString::number(n % 4000);
-        row.nval = n % 4000;
-        w.window.recorder().appendTestRow(row);
+        w.window.recorder().appendTestRow(longRecordingRow(++n));
         QApplication::processEvents();
     }
     state.SetItemsProcessed(state.iterations());

@@ -11,6 +11,7 @@
 //                                    differs, saying where
 
 #include "recording/ReadingRecorder.h"
+#include "support/LongRecording.h"
 #include "support/TestWindow.h"
 
 #include <QApplication>
@@ -102,19 +103,7 @@ int shoot(const QString &folder)
         TestWindow w;
         showExposed(w);
         w.window->recorder().limitessClick();
-        ReadingTable &table = w.window->recorder().table();
-        ReadingTable::Row row;
-        row.dcAc = u"DCV"_qs;
-        row.unit = u"V"_qs;
-        row.range = u"4 V"_qs;
-        row.autoText = u"Auto"_qs;
-        row.time = u"12:00:00"_qs;
-        for (int n = 0; n < 100'000; ++n) {
-            row.no = qint32(n + 1);
-            row.value = QString::number(n % 4000);
-            row.nval = qint32(n % 4000);
-            table.append(row);
-        }
+        fillLongRecording(w.window->recorder().table(), 100'000);
         w.window->state().counters.RecordNo = 100'001;
         w.window->recorder().model().rowsAppended();
         settle();

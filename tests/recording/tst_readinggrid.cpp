@@ -1,4 +1,5 @@
 #include "recording/ReadingRecorder.h"
+#include "support/LongRecording.h"
 #include "support/TestWindow.h"
 
 #include <QApplication>
@@ -51,19 +52,7 @@ QString text(const Layout &l)
 // Rows put in the table as a long recording leaves them, numbered from 1.
 void fill(TestWindow &w, int rows)
 {
-    ReadingTable &table = w.window->recorder().table();
-    ReadingTable::Row row;
-    row.time = u"12:00:00"_qs;
-    row.dcAc = u"DCV"_qs;
-    row.unit = u"V"_qs;
-    row.range = u"4 V"_qs;
-    row.autoText = u"Auto"_qs;
-    for (int n = 1; n <= rows; ++n) {
-        row.no = n;
-        row.value = QString::number(n % 4000);
-        row.nval = n % 4000;
-        table.append(row);
-    }
+    fillLongRecording(w.window->recorder().table(), rows);
     w.window->state().counters.RecordNo = rows + 1;
     w.window->recorder().model().rowsAppended();
     QApplication::processEvents();
