@@ -3,6 +3,7 @@
 #include "support/PortNames.h"
 
 #include <QFileInfo>
+#include <QSocketNotifier>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -112,6 +113,17 @@ bool SerialPortDriver::OpenPort()
     m_openPath = path;
     m_emptyReadsInARow = 0;
     ApplySettings();
+    // The port's watch on the line: the notifier it reads the device on.
+    m_streaming = false;
+    m_watchResumed = false;
+    m_ticksWithBytes = 0;
+    m_portWatch = nullptr;
+#ifdef Q_OS_UNIX
+    for (QSocketNotifier *watch : m_port.findChildren<QSocketNotifier *>()) {
+        if (watch->type() == QSocketNotifier::Read && watch->socket() == m_port.handle())
+            m_portWatch = watch;
+    }
+#endif
     m_poll.start(m_pollingDelay);
     return true;
 }
@@ -122,6 +134,10 @@ void SerialPortDriver::ClosePort()
         return;
     m_closing = true;
     m_poll.stop();
+    m_streaming = false;
+    m_watchResumed = false;
+    m_ticksWithBytes = 0;
+    m_portWatch = nullptr;
     m_port.close();
     m_port.clearError();
     m_closing = false;
@@ -239,9 +255,59 @@ void SerialPortDriver::Poll()
     if (!IsOpen())
         return;
     ++m_pollCount;
-    const qint64 count = m_port.read(m_buffer.data(), m_buffer.size());
+    char *to = m_buffer.data();
+    const qint64 room = m_buffer.size();
+    // What the port took in while it watched the line comes first, then what waits on the device.
+    qint64 count = m_port.bytesAvailable() > 0 ? m_port.read(to, room) : 0;
+    bool failed = false;
+    if (m_streaming && count < room) {
+        const qint64 more = readDevice(to + count, room - count);
+        failed = more < 0;
+        if (more > 0)
+            count += more;
+    }
     if (count > 0 && m_onReceiveData)
         m_onReceiveData(this, m_buffer.constData(), int(count));
+    if (!IsOpen()) // the handler closed the port
+        return;
+    m_watchResumed = false;
+    m_ticksWithBytes = count > 0 && !failed ? m_ticksWithBytes + 1 : 0;
+    setStreaming(m_ticksWithBytes >= 2);
+    if (failed)
+        readFailed();
+}
+
+qint64 SerialPortDriver::readDevice(char *to, qint64 room)
+{
+#ifdef Q_OS_UNIX
+    ssize_t got;
+    do
+        got = ::read(int(m_port.handle()), to, size_t(room));
+    while (got < 0 && errno == EINTR);
+    if (got > 0) {
+        m_emptyReadsInARow = 0;
+        return got;
+    }
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return 0;
+    return -1; // the end of the input, or an error: as the port's own failed read
+#else
+    Q_UNUSED(to);
+    Q_UNUSED(room);
+    return 0;
+#endif
+}
+
+void SerialPortDriver::setStreaming(bool streaming)
+{
+    if (!m_portWatch)
+        streaming = false;
+    if (m_streaming && !streaming)
+        m_watchResumed = true;
+    m_streaming = streaming;
+    // Reading the port turns its watch back on; while the line streams it stays off.
+    if (m_portWatch)
+        m_portWatch->setEnabled(!streaming);
 }
 
 void SerialPortDriver::onError(QSerialPort::SerialPortError error)
@@ -250,10 +316,21 @@ void SerialPortDriver::onError(QSerialPort::SerialPortError error)
         return;
     if (!IsOpen() || m_closing)
         return;
+    readFailed();
+}
+
+void SerialPortDriver::readFailed()
+{
     // QSerialPort reports a read that returned nothing as an error, with whatever errno an
     // earlier call left behind; a busy pseudo-terminal gives such reads now and then. Only a
     // hang-up, an error state or a vanished node mean the device has gone.
     QString reason = lossReason();
+    if (reason.isEmpty() && m_watchResumed) {
+        // The port's watch, just turned back on, can report the line at once from before it was
+        // off: the read that finds nothing then says nothing about the device.
+        m_port.clearError();
+        return;
+    }
     if (reason.isEmpty()) {
         m_port.clearError();
         ++m_emptyReads;

@@ -1,15 +1,24 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QSerialPort>
 #include <QTimer>
 #include <QVector>
 #include <functional>
 
 class PortNames;
+class QSocketNotifier;
 
 // Owns one serial port: opens it by number, applies the line settings, and polls it on a timer
 // of the UI thread, handing every non-empty chunk to the receive handler. Nothing is sent.
+//
+// While the line is quiet, the port watches it and takes in what arrives between ticks. While
+// the line streams, the ticks read the device themselves and the port stops watching, so a meter
+// sending many frames a second wakes the program once per tick rather than once per frame. The
+// line streams from the second tick in a row that finds bytes (a meter sending fewer frames than
+// there are ticks leaves the port watching), and the first tick that finds nothing hands the line
+// back to the port.
 class SerialPortDriver : public QObject
 {
     Q_OBJECT
@@ -105,6 +114,13 @@ private:
     void onError(QSerialPort::SerialPortError error);
     // Why the open device is lost, or empty while it is still there.
     QString lossReason() const;
+    // A read that failed or found nothing after being told of input: the device is given up
+    // if it has gone, or the read is counted as empty.
+    void readFailed();
+    // Reads what waits on the device, up to room bytes: the count, 0 for nothing waiting, or -1
+    // when the read failed (readFailed() has run then).
+    qint64 readDevice(char *to, qint64 room);
+    void setStreaming(bool streaming);
     void pushLineSettings();
     void failOpen(OpenFailure failure, const QString &reason);
 
@@ -112,6 +128,11 @@ private:
     QSerialPort m_port;
     QTimer m_poll;
     QVector<char> m_buffer;
+    // The port's own watch on the line, off while the line streams.
+    QPointer<QSocketNotifier> m_portWatch;
+    bool m_streaming = false;
+    bool m_watchResumed = false; // the watch was turned back on since the last tick
+    int m_ticksWithBytes = 0; // in a row
 
     SerialPortNumber m_portNumber = PortCOM2;
     SerialBaudRate m_baudRate = Baud9600;

@@ -27,6 +27,7 @@ private Q_SLOTS:
     void busyPortIsNamedAsBusy();
     void vanishedDeviceClosesOnce();
     void emptyReadKeepsThePortOpen();
+    void streamArrivesWholeAcrossPauses();
 
 private:
     struct Chunk
@@ -271,6 +272,40 @@ void TestSerialPortDriver::emptyReadKeepsThePortOpen()
     QVERIFY(waitForBytes(13));
     QCOMPARE(m_chunks.join(), QByteArray("\n00012340010\r"));
     QCOMPARE(lost.count(), 0);
+}
+
+void TestSerialPortDriver::streamArrivesWholeAcrossPauses()
+{
+    // Frames faster than the ticks, then a pause of several ticks, three times over, then a burst
+    // larger than one tick passes: the ticks read the device themselves while the line streams
+    // and the port watches the line in the pauses. Nothing is lost, doubled or reordered where the
+    // reading changes hands.
+    QSignalSpy lost(m_driver.get(), &SerialPortDriver::deviceLost);
+    QVERIFY(m_driver->OpenPort());
+    QByteArray sent;
+    int frames = 0;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 25; ++i, ++frames) {
+            const QByteArray frame
+                = "\n0001" + QByteArray::number(1000 + frames).right(4) + "0010\r";
+            QVERIFY(m_pty->write(frame));
+            sent += frame;
+            QTest::qWait(8);
+        }
+        QVERIFY(waitForBytes(sent.size()));
+        QTest::qWait(160);
+    }
+    QByteArray burst;
+    for (int i = 0; i < 3000; ++i)
+        burst += char('a' + i % 26);
+    QVERIFY(m_pty->write(burst));
+    sent += burst;
+    QVERIFY(waitForBytes(sent.size()));
+    QTest::qWait(120);
+    QCOMPARE(m_chunks.join(), sent);
+    QVERIFY2(lost.isEmpty(), qPrintable(lost.value(0).value(0).toString()));
+    QVERIFY(m_driver->IsOpen());
+    QCOMPARE(m_driver->emptyReadCount(), 0);
 }
 
 QTEST_MAIN(TestSerialPortDriver)
