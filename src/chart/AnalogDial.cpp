@@ -63,6 +63,8 @@ AnalogDial::AnalogDial(const DisplayState &display, const LimitState &limits, QW
     , m_bandDot(dotShape(QPen(Qt::black, 4)))
 {
     m_font.setStyleStrategy(QFont::NoAntialias);
+    // The picture covers the dial: nothing beneath it needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     fitToPanel();
     resize(m_image.size());
 }
@@ -363,4 +365,7 @@ void AnalogDial::paintEvent(QPaintEvent *event)
     QPainter p(this);
     const QRect r = event->rect() & m_shown.rect();
     BandedCopy::drawImage(p, r.topLeft(), m_shown, r);
+    // Beyond the picture (a dial made larger than its panel), the panel's colour.
+    for (const QRect &outside : event->region() - m_shown.rect())
+        p.fillRect(outside, palette().window());
 }
