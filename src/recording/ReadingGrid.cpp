@@ -249,6 +249,14 @@ void GridScrollBar::release()
         update();
 }
 
+GridScrollBar::GridScrollBar(Qt::Orientation orientation, QWidget *parent)
+    : QScrollBar(orientation, parent)
+{
+    // The style paints every pixel of the bar: the grid and the window beneath it need no
+    // painting first when the handle moves.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
 void GridScrollBar::paintEvent(QPaintEvent *event)
 {
     // The style fills the groove and handle whole: a bar this tall would go to the raster

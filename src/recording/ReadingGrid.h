@@ -61,7 +61,7 @@ private:
 class GridScrollBar : public QScrollBar
 {
 public:
-    using QScrollBar::QScrollBar;
+    GridScrollBar(Qt::Orientation orientation, QWidget *parent);
 
     // Between hold and release the scroll bar takes changes without repainting; release repaints
     // it if it now looks different.
