@@ -140,6 +140,94 @@ GridCellDelegate::Placed GridCellDelegate::place(const QString &text, const Fram
     return {ShapedText::fromLayout(drawn), at, false};
 }
 
+std::optional<GridCellDelegate::Digits> GridCellDelegate::digitsOf(const Frame &frame)
+{
+    // Only for numbers that start at the cell's left edge, where each glyph's place is the sum of
+    // the advances before it.
+    if (frame.direction != Qt::LeftToRight
+        || (QStyle::visualAlignment(frame.direction, frame.alignment)
+            & (Qt::AlignLeft | Qt::AlignRight | Qt::AlignHCenter | Qt::AlignJustify))
+            != Qt::AlignLeft)
+        return std::nullopt;
+    const Placed zero = place(u"0"_qs, frame);
+    if (zero.byStyle || zero.shaped.runs().size() != 1
+        || zero.shaped.runs().first().glyphIndexes().size() != 1)
+        return std::nullopt;
+    Digits digits;
+    digits.run = zero.shaped.runs().first();
+    digits.at = zero.at;
+
+    // Every ordered pair of digits, once each: laid out together, each digit's glyph must stand
+    // where the advances of the digits before it put it.
+    const QString pairs
+        = u"001020304050607080911213141516171819223242526272829334353637383944546474"
+          "84955657585966768697787988990"_qs;
+    QTextLayout layout(pairs, frame.font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(Qt::LeftToRight);
+    option.setAlignment(Qt::AlignLeft);
+    layout.setTextOption(option);
+    layOutLines(layout, 1 << 20);
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    if (layout.lineCount() != 1 || runs.size() != 1
+        || runs.first().rawFont() != digits.run.rawFont())
+        return std::nullopt;
+    const QList<quint32> glyphs = runs.first().glyphIndexes();
+    const QList<QPointF> positions = runs.first().positions();
+    if (glyphs.size() != pairs.size() || positions.size() != pairs.size())
+        return std::nullopt;
+    std::array<bool, 10> known {};
+    for (qsizetype i = 0; i + 1 < pairs.size(); ++i) {
+        const auto d = size_t(pairs[i].unicode() - u'0');
+        digits.glyphs[d] = glyphs[i];
+        digits.advances[d] = positions[i + 1].x() - positions[i].x();
+        known[d] = true;
+    }
+    if (std::find(known.begin(), known.end(), false) != known.end())
+        return std::nullopt;
+    qreal x = positions.first().x();
+    for (qsizetype i = 0; i < pairs.size(); ++i) {
+        const auto d = size_t(pairs[i].unicode() - u'0');
+        if (glyphs[i] != digits.glyphs[d] || positions[i].x() != x
+            || positions[i].y() != positions.first().y())
+            return std::nullopt;
+        x += digits.advances[d];
+    }
+    if (digits.run.glyphIndexes().first() != digits.glyphs[0])
+        return std::nullopt;
+    return digits;
+}
+
+std::optional<GridCellDelegate::Placed>
+GridCellDelegate::placeNumber(const QString &text, const Frame &frame, const Digits &digits)
+{
+    if (text.isEmpty())
+        return std::nullopt;
+    const QPointF start = digits.run.positions().first();
+    QList<quint32> glyphs;
+    QList<QPointF> positions;
+    glyphs.reserve(text.size());
+    positions.reserve(text.size());
+    qreal width = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        const auto d = size_t(c.unicode() - u'0');
+        glyphs.append(digits.glyphs[d]);
+        positions.append(QPointF(start.x() + width, start.y()));
+        width += digits.advances[d];
+    }
+    // A number wider than the cell is elided: the style's way.
+    if (width > frame.size.width() - 2 * frame.margin)
+        return std::nullopt;
+    QGlyphRun run = digits.run;
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    run.setBoundingRect(QRectF());
+    return Placed {ShapedText::fromRuns({run}), digits.at, false};
+}
+
 QRect GridCellDelegate::textArea(const QStyle *style, const QStyleOptionViewItem &opt,
                                  Column &column)
 {
@@ -196,11 +284,18 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
                            bool(opt.features & QStyleOptionViewItem::WrapText)};
         if (cache.frame != frame) {
             cache.texts.clear();
+            cache.digits.reset();
             cache.frame = frame;
         }
         placed = cache.texts.find(text);
-        if (!placed)
-            placed = &cache.texts.insert(text, place(text, frame));
+        if (!placed) {
+            if (!cache.digits)
+                cache.digits = digitsOf(frame);
+            std::optional<Placed> number;
+            if (*cache.digits)
+                number = placeNumber(text, frame, **cache.digits);
+            placed = &cache.texts.insert(text, number ? std::move(*number) : place(text, frame));
+        }
         if (placed->byStyle) {
             QStyledItemDelegate::paint(painter, option, index);
             return;

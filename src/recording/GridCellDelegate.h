@@ -61,14 +61,28 @@ private:
         Qt::LayoutDirection direction = Qt::LeftToRight;
         QRect text;
     };
+    // The digits of a frame's font, when a number's glyphs are the digits' glyphs side by side
+    // (no kerning nor other shaping between digits): a new number, as a row's number is, is
+    // then put together from them instead of being laid out.
+    struct Digits
+    {
+        QGlyphRun run; // the glyph of "0", as placed in a left-aligned cell
+        std::array<quint32, 10> glyphs {};
+        std::array<qreal, 10> advances {};
+        QPointF at;
+    };
     struct Column
     {
         std::optional<Frame> frame;
+        std::optional<std::optional<Digits>> digits; // looked at once per frame
         RecentTexts<Placed> texts {256};
         std::array<Area, 2> areas; // the last two asked for
     };
     static QRect textArea(const QStyle *style, const QStyleOptionViewItem &opt, Column &column);
     static Placed place(const QString &text, const Frame &frame);
+    static std::optional<Digits> digitsOf(const Frame &frame);
+    static std::optional<Placed> placeNumber(const QString &text, const Frame &frame,
+                                             const Digits &digits);
     void paintStyled(QPainter *painter, QStyleOptionViewItem &opt, const MeterGlyphs *face) const;
 
     std::array<std::optional<MeterGlyphs>, 7> m_columns;

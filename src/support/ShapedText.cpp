@@ -21,6 +21,14 @@ ShapedText ShapedText::fromLayout(const QTextLayout &layout)
     return shaped;
 }
 
+ShapedText ShapedText::fromRuns(QList<QGlyphRun> runs)
+{
+    ShapedText shaped;
+    shaped.m_runs = std::move(runs);
+    shaped.measureInk();
+    return shaped;
+}
+
 void ShapedText::measureInk()
 {
     QRectF ink;

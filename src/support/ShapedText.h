@@ -22,8 +22,11 @@ public:
     // The glyphs QPainter::drawText(origin, text) draws with the painter's font and layout
     // direction, placed relative to the baseline's start.
     static ShapedText line(const QPainter &p, const QString &text);
+    // Glyph runs made elsewhere, placed relative to the point they are drawn at.
+    static ShapedText fromRuns(QList<QGlyphRun> runs);
 
     void draw(QPainter &p, QPointF origin) const;
+    const QList<QGlyphRun> &runs() const { return m_runs; }
 
     // Where the glyphs' ink can reach, relative to the origin, with a pixel spare all round for
     // smoothing.
