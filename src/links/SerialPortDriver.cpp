@@ -136,6 +136,7 @@ void SerialPortDriver::ClosePort()
     m_poll.stop();
     m_streaming = false;
     m_watchResumed = false;
+    m_losing = false;
     m_ticksWithBytes = 0;
     m_portWatch = nullptr;
     m_port.close();
@@ -252,7 +253,7 @@ void SerialPortDriver::setPollingDelay(quint16 milliseconds)
 
 void SerialPortDriver::Poll()
 {
-    if (!IsOpen())
+    if (!IsOpen() || m_losing)
         return;
     ++m_pollCount;
     char *to = m_buffer.data();
@@ -314,7 +315,7 @@ void SerialPortDriver::onError(QSerialPort::SerialPortError error)
 {
     if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
         return;
-    if (!IsOpen() || m_closing)
+    if (!IsOpen() || m_closing || m_losing)
         return;
     readFailed();
 }
@@ -338,8 +339,29 @@ void SerialPortDriver::readFailed()
             return;
         reason = u"the device keeps signalling input but gives none"_qs;
     }
-    // A vanished device makes every further read fail at once: close before it turns into a
-    // storm of errors, and say so.
+    // A vanished device makes every further read fail at once: stop reading before it turns
+    // into a storm of errors. The port may be inside a read of its own here, its buffer not yet
+    // set straight: what it took in before the loss is passed on, and the port closed, once that
+    // read is over.
+    m_losing = true;
+    m_poll.stop();
+    if (m_portWatch)
+        m_portWatch->setEnabled(false);
+    QMetaObject::invokeMethod(
+        this, [this, reason] { finishLoss(reason); }, Qt::QueuedConnection);
+}
+
+void SerialPortDriver::finishLoss(const QString &reason)
+{
+    if (!m_losing || !IsOpen()) // closed meanwhile
+        return;
+    m_losing = false;
+    const qint64 count
+        = m_port.bytesAvailable() > 0 ? m_port.read(m_buffer.data(), m_buffer.size()) : 0;
+    if (count > 0 && m_onReceiveData)
+        m_onReceiveData(this, m_buffer.constData(), int(count));
+    if (!IsOpen()) // the handler closed the port
+        return;
     ClosePort();
     Q_EMIT deviceLost(reason);
 }

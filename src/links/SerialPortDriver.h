@@ -117,6 +117,7 @@ private:
     // A read that failed or found nothing after being told of input: the device is given up
     // if it has gone, or the read is counted as empty.
     void readFailed();
+    void finishLoss(const QString &reason);
     // Reads what waits on the device, up to room bytes: the count, 0 for nothing waiting, or -1
     // when the read failed (readFailed() has run then).
     qint64 readDevice(char *to, qint64 room);
@@ -132,6 +133,7 @@ private:
     QPointer<QSocketNotifier> m_portWatch;
     bool m_streaming = false;
     bool m_watchResumed = false; // the watch was turned back on since the last tick
+    bool m_losing = false; // the device is gone; the port closes once its read is over
     int m_ticksWithBytes = 0; // in a row
 
     SerialPortNumber m_portNumber = PortCOM2;

@@ -28,6 +28,8 @@ private Q_SLOTS:
     void vanishedDeviceClosesOnce();
     void emptyReadKeepsThePortOpen();
     void streamArrivesWholeAcrossPauses();
+    void hangUpInTheStreamClosesOnce();
+    void bytesTakenInBeforeAHangUpArePassedOn();
 
 private:
     struct Chunk
@@ -306,6 +308,52 @@ void TestSerialPortDriver::streamArrivesWholeAcrossPauses()
     QVERIFY2(lost.isEmpty(), qPrintable(lost.value(0).value(0).toString()));
     QVERIFY(m_driver->IsOpen());
     QCOMPARE(m_driver->emptyReadCount(), 0);
+}
+
+void TestSerialPortDriver::hangUpInTheStreamClosesOnce()
+{
+    // The other end closes while frames come faster than the ticks: one loss, named as the
+    // hang-up, and no more polling.
+    QSignalSpy lost(m_driver.get(), &SerialPortDriver::deviceLost);
+    QVERIFY(m_driver->OpenPort());
+    for (int i = 0; i < 40; ++i) {
+        QVERIFY(m_pty->write("\n00012340010\r"));
+        QTest::qWait(8);
+    }
+    m_pty->closeMaster();
+    QVERIFY(lost.wait(3000));
+    QVERIFY(!m_driver->IsOpen());
+    const QString reason = lost.first().first().toString();
+    QVERIFY2(reason.contains(u"hung up"_qs), qPrintable(reason));
+    // What came is what was sent, in order, up to the hang-up (the device's own queue goes
+    // with it).
+    QVERIFY(QByteArray("\n00012340010\r").repeated(40).startsWith(m_chunks.join()));
+    const int polls = m_driver->pollCount();
+    QTest::qWait(300);
+    QCOMPARE(lost.count(), 1);
+    QCOMPARE(m_driver->pollCount(), polls);
+}
+
+void TestSerialPortDriver::bytesTakenInBeforeAHangUpArePassedOn()
+{
+    // The port has taken a frame in, and the line hangs up before the next tick: the frame still
+    // reaches the handler, before the loss is told.
+    m_driver->setPollingDelay(60000);
+    QSignalSpy lost(m_driver.get(), &SerialPortDriver::deviceLost);
+    qsizetype receivedWhenLost = -1;
+    connect(m_driver.get(), &SerialPortDriver::deviceLost, this,
+            [&] { receivedWhenLost = received(); });
+    QVERIFY(m_driver->OpenPort());
+    QVERIFY(m_pty->write("\n00012340010\r"));
+    QTest::qWait(150);
+    QVERIFY(m_chunks.isEmpty()); // no tick yet
+    m_pty->closeMaster();
+    QVERIFY(lost.wait(3000));
+    QCOMPARE(m_chunks.join(), QByteArray("\n00012340010\r"));
+    QCOMPARE(receivedWhenLost, qsizetype(13));
+    QVERIFY(!m_driver->IsOpen());
+    QTest::qWait(100);
+    QCOMPARE(lost.count(), 1);
 }
 
 QTEST_MAIN(TestSerialPortDriver)
