@@ -1,9 +1,11 @@
 #include "recording/ReadingGrid.h"
 
+#include "recording/RowWindow.h"
 #include "support/BandedCopy.h"
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QPaintEvent>
 #include <QSignalBlocker>
 #include <QStyleOptionSlider>
@@ -16,22 +18,66 @@ ReadingGrid::ReadingGrid(QWidget *parent)
     setVerticalScrollBar(m_rowsBar);
     setHorizontalScrollBar(m_columnsBar);
     setHorizontalHeader(new GridTitles(this));
+    m_window = new RowWindow(this);
+    m_window->onRowsBelow = [this](int rows) {
+        rowsAddedBelow(rows);
+    };
+}
+
+QModelIndex gridIndex(QTableView *grid, const QModelIndex &tableIndex)
+{
+    auto *readingGrid = dynamic_cast<ReadingGrid *>(grid);
+    return readingGrid ? readingGrid->viewIndex(tableIndex) : tableIndex;
+}
+
+QAbstractItemModel *gridTable(QTableView *grid)
+{
+    auto *readingGrid = dynamic_cast<ReadingGrid *>(grid);
+    return readingGrid ? readingGrid->tableModel() : grid->model();
+}
+
+QAbstractItemModel *ReadingGrid::tableModel() const
+{
+    return m_window->table();
+}
+
+int ReadingGrid::windowFirst() const
+{
+    return m_window->first();
+}
+
+int ReadingGrid::tableRow(int row) const
+{
+    return m_window->tableRow(row);
+}
+
+QModelIndex ReadingGrid::viewIndex(const QModelIndex &tableIndex)
+{
+    if (tableIndex.model() == m_window)
+        return tableIndex;
+    if (tableIndex.isValid() && !m_window->windowIndex(tableIndex).isValid())
+        showWholeTable();
+    return m_window->windowIndex(tableIndex);
+}
+
+bool ReadingGrid::windowed() const
+{
+    return m_window->first() > 0 || m_window->rowsBelow() > 0;
 }
 
 void ReadingGrid::setModel(QAbstractItemModel *model)
 {
     m_pending = Pending::Everything;
-    for (const QMetaObject::Connection &c : m_modelConnections)
-        disconnect(c);
-    m_modelConnections.clear();
-    QTableView::setModel(model);
-    if (!model)
+    m_window->setTable(model);
+    if (QTableView::model() == m_window)
         return;
-    m_modelConnections.append(connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this,
+    QTableView::setModel(m_window);
+    QAbstractItemModel *shown = m_window;
+    m_modelConnections.append(connect(shown, &QAbstractItemModel::layoutAboutToBeChanged, this,
                                       [this] { m_pending = Pending::Everything; }));
     // The row header repaints all it shows when it gains rows; rows added at the end change
     // none of the rows shown, and the layout repaints the new ones where they show.
-    m_modelConnections.append(connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this,
+    m_modelConnections.append(connect(shown, &QAbstractItemModel::rowsAboutToBeInserted, this,
                                       [this](const QModelIndex &parent, int first) {
                                           QWidget *rows = verticalHeader()->viewport();
                                           if (parent.isValid() || m_pending == Pending::Everything
@@ -94,6 +140,56 @@ void ReadingGrid::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int
     QTableView::rowsAboutToBeRemoved(parent, start, end);
 }
 
+// While the grid holds a window of the table, the table view lays out the rows it holds and
+// sees the scroll range they give; the rest of the program sees the whole table's. Between
+// construction and destruction the vertical scroll bar has the window's range; whatever the
+// table view changed is then taken back to the whole table, changes signalled as usual.
+class ReadingGrid::WindowBar
+{
+public:
+    explicit WindowBar(ReadingGrid &grid)
+        : m_grid(grid)
+        , m_bar(grid.verticalScrollBar())
+    {
+        m_active = grid.m_windowBarDepth++ == 0 && grid.windowed();
+        if (!m_active)
+            return;
+        m_above = grid.m_window->first();
+        m_below = grid.m_window->rowsBelow();
+        m_maximum = m_bar->maximum();
+        m_value = m_bar->value();
+        const QSignalBlocker quiet(m_bar);
+        m_bar->setRange(0, std::max(0, m_maximum - m_above - m_below));
+        m_bar->setValue(m_value - m_above);
+    }
+    ~WindowBar()
+    {
+        --m_grid.m_windowBarDepth;
+        if (!m_active)
+            return;
+        const int maximum = m_bar->maximum() + m_above + m_below;
+        const int value = m_bar->value() + m_above;
+        {
+            const QSignalBlocker quiet(m_bar);
+            m_bar->setRange(0, m_maximum);
+            m_bar->setValue(m_value);
+        }
+        m_bar->setRange(0, maximum);
+        m_bar->setValue(value);
+    }
+    WindowBar(const WindowBar &) = delete;
+    WindowBar &operator=(const WindowBar &) = delete;
+
+private:
+    ReadingGrid &m_grid;
+    QScrollBar *m_bar;
+    bool m_active = false;
+    int m_above = 0;
+    int m_below = 0;
+    int m_maximum = 0;
+    int m_value = 0;
+};
+
 void ReadingGrid::updateGeometries()
 {
     // A longer table can move the rows' offset (at the bottom, the last row ends at the grid's
@@ -101,10 +197,121 @@ void ReadingGrid::updateGeometries()
     // with it, as when the grid scrolls.
     const QPoint before(horizontalHeader()->offset(), verticalHeader()->offset());
     holdScrollBars();
-    if (!m_laysOutAppended || !fitRowRange())
+    if (!m_laysOutAppended || !fitRowRange()) {
+        const WindowBar span(*this);
         QTableView::updateGeometries();
+    }
     releaseScrollBars();
     moveCells(before);
+}
+
+void ReadingGrid::setFollowsAppendedRows(bool follows)
+{
+    m_followsAppended = follows;
+    fitWindow();
+}
+
+void ReadingGrid::fitWindow()
+{
+    QAbstractItemModel *table = m_window->table();
+    if (m_windowBarDepth > 0 || !table)
+        return;
+    const int rows = table->rowCount();
+    const QScrollBar *bar = verticalScrollBar();
+    const QHeaderView *header = verticalHeader();
+    if (rows <= 2 * m_windowRows || verticalScrollMode() != QAbstractItemView::ScrollPerItem
+        || bar->maximum() <= 0 || header->hiddenSectionCount() > 0 || header->sectionsMoved()) {
+        showWholeTable();
+        return;
+    }
+    // The rows the window must hold: those shown and a page either side, the rows to the end
+    // at the bottom, the current row and the selection.
+    const int top = bar->value();
+    const int page = std::max(bar->pageStep(), 1);
+    const bool atBottom = bar->value() == bar->maximum();
+    int from = std::max(0, top - page);
+    int to = atBottom ? rows : std::min(rows, top + 2 * page + 1);
+    if (currentIndex().isValid()) {
+        const int current = m_window->tableRow(currentIndex().row());
+        from = std::min(from, current);
+        to = std::max(to, current + 1);
+    }
+    if (selectionModel()) {
+        for (const QItemSelectionRange &range : selectionModel()->selection()) {
+            from = std::min(from, m_window->tableRow(range.top()));
+            to = std::max(to, m_window->tableRow(range.bottom()) + 1);
+        }
+    }
+    if (to - from > m_windowRows) {
+        showWholeTable();
+        return;
+    }
+    const int first = m_window->first();
+    const int end = first + m_window->rowCount();
+    if (first <= from && (m_window->isOpen() || end >= to) && end - first <= 2 * m_windowRows)
+        return;
+    // A window around them, running to the table's end when it gets there.
+    int newFirst = std::max(0, from - (m_windowRows - (to - from)) / 2);
+    int newEnd = newFirst + m_windowRows;
+    if (atBottom || newEnd >= rows) {
+        newFirst = std::min(newFirst, rows - m_windowRows);
+        newEnd = -1;
+    }
+    moveWindow(newFirst, newEnd);
+}
+
+void ReadingGrid::moveWindow(int first, int end)
+{
+    if (m_windowBarDepth > 0)
+        return;
+    m_window->setSpan(first, end);
+    // The rows shown stay where they are: the row header's offset is taken from the scroll bar,
+    // as the table view does, and the grid repaints what it shows.
+    {
+        const WindowBar span(*this);
+        QHeaderView *rows = verticalHeader();
+        const QScrollBar *bar = verticalScrollBar();
+        if (bar->maximum() > 0 && bar->value() == bar->maximum())
+            rows->setOffsetToLastSection();
+        else
+            rows->setOffsetToSectionPosition(bar->value());
+    }
+    viewport()->update();
+    verticalHeader()->viewport()->update();
+}
+
+void ReadingGrid::showWholeTable()
+{
+    if (windowed())
+        moveWindow(0, -1);
+}
+
+void ReadingGrid::rowsAddedBelow(int rows)
+{
+    // Rows added below the window lengthen the scroll range only, as they would the table
+    // view's; the scroll bar shows already.
+    QScrollBar *bar = verticalScrollBar();
+    holdScrollBars();
+    {
+        const QSignalBlocker quiet(bar);
+        bar->setMaximum(bar->maximum() + rows);
+    }
+    releaseScrollBars();
+}
+
+void ReadingGrid::scrollContentsBy(int dx, int dy)
+{
+    if (windowed())
+        fitWindow();
+    const WindowBar span(*this);
+    QTableView::scrollContentsBy(dx, dy);
+}
+
+QModelIndex ReadingGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+{
+    // The keys move through the whole table.
+    showWholeTable();
+    return QTableView::moveCursor(cursorAction, modifiers);
 }
 
 void ReadingGrid::moveCells(QPoint offsetsBefore)
@@ -138,7 +345,8 @@ bool ReadingGrid::fitRowRange()
         ++inView;
     }
     inView = std::max(inView, 1);
-    const int shown = count - rows->hiddenSectionCount();
+    const int shown
+        = m_window->first() + count + m_window->rowsBelow() - rows->hiddenSectionCount();
     const int maximum = verticalScrollMode() == QAbstractItemView::ScrollPerItem
         ? shown - inView
         : rows->length() - height;
@@ -164,7 +372,10 @@ void ReadingGrid::doItemsLayout()
 {
     if (m_pending != Pending::Appended) {
         m_pending = Pending::Nothing;
-        QTableView::doItemsLayout();
+        {
+            const WindowBar span(*this);
+            QTableView::doItemsLayout();
+        }
         // Rows appended meanwhile may have left the row header unpainted.
         verticalHeader()->viewport()->update();
         return;
@@ -191,7 +402,7 @@ void ReadingGrid::doItemsLayout()
     else if (bar->maximum() > 0 && bar->value() == bar->maximum())
         rows->setOffsetToLastSection();
     else
-        rows->setOffsetToSectionPosition(bar->value());
+        rows->setOffsetToSectionPosition(bar->value() - m_window->first());
     moveCells(before);
     const int top = std::max(0, rowViewportPosition(m_firstAppended));
     if (top < viewport()->height()) {
@@ -204,7 +415,21 @@ void ReadingGrid::doItemsLayout()
 void ReadingGrid::scrollTo(const QModelIndex &index, ScrollHint hint)
 {
     holdScrollBars();
-    QTableView::scrollTo(index, hint);
+    const QPersistentModelIndex kept(index);
+    if (windowed() && index.isValid() && index.model() == m_window) {
+        // The window holds the row and a page either side of it, or the whole table shows.
+        const QScrollBar *bar = verticalScrollBar();
+        const int row = m_window->tableRow(index.row());
+        const int page = std::max(bar->pageStep(), 1);
+        if ((row - page < m_window->first() && m_window->first() > 0)
+            || (row + page >= m_window->first() + m_window->rowCount()
+                && m_window->rowsBelow() > 0))
+            showWholeTable();
+    }
+    {
+        const WindowBar span(*this);
+        QTableView::scrollTo(kept, hint);
+    }
     releaseScrollBars();
 }
 

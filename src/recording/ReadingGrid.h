@@ -5,18 +5,37 @@
 #include <QTableView>
 
 class GridScrollBar;
+class RowWindow;
 
 // The reading table's grid. Rows come at the end, one per reading, for as long as a recording
 // runs: the grid lays out and repaints only what they change (the new rows where they show,
 // the scroll bars when they look different), not everything it shows, so a reading repaints
-// as much whether the table holds no rows or millions. (The table view's row header still
-// keeps a section per row and sums their heights again after each new row.)
+// as much whether the table holds no rows or millions.
+//
+// The table view's row header keeps a section per row and sums their heights again after each
+// new row. So while the grid follows the newest rows of a long table, it shows the table through
+// a window of its last rows (RowWindow): the scroll bar still spans the whole table, and any
+// move away from the bottom (scroll bar, wheel, keys, mouse, scrollTo) shows the whole table
+// again first. model() is that window; tableModel() the table, and viewIndex() takes a table's
+// index to the grid's.
 class ReadingGrid : public QTableView
 {
 public:
     explicit ReadingGrid(QWidget *parent = nullptr);
 
+    // The grid shows the model through its row window.
     void setModel(QAbstractItemModel *model) override;
+    QAbstractItemModel *tableModel() const;
+    // The grid's index for an index of the table model, showing the whole table if the row is
+    // not in the window.
+    QModelIndex viewIndex(const QModelIndex &tableIndex);
+    // The table's row of a grid's row.
+    int tableRow(int row) const;
+    // While following the newest rows, the window keeps at least this many rows and at most
+    // twice as many.
+    void setWindowRows(int rows) { m_windowRows = std::max(rows, 1); }
+    // The table's first row in the grid (0 when it shows the whole table).
+    int windowFirst() const;
     void setRootIndex(const QModelIndex &index) override;
     void reset() override;
     void doItemsLayout() override;
@@ -31,15 +50,25 @@ public:
     // Rows appended while this is set, with the grid at the bottom, take the grid to the new
     // bottom as they are laid out: the cells shown move once, by the rows added, rather than
     // once to the rows' new place and again when the grid is taken to the newest row.
-    void setFollowsAppendedRows(bool follows) { m_followsAppended = follows; }
+    void setFollowsAppendedRows(bool follows);
 
 protected:
     bool event(QEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     void updateGeometries() override;
     void rowsInserted(const QModelIndex &parent, int start, int end) override;
     void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
 
 private:
+    class WindowBar;
+    bool windowed() const;
+    // Moves the window to the rows the grid shows, its current row and selection, when they
+    // are not in it (or shows the whole table, when they do not fit in one).
+    void fitWindow();
+    void moveWindow(int first, int end);
+    void showWholeTable();
+    void rowsAddedBelow(int rows);
     bool fitRowRange();
     // The headers' offsets have moved since they were these: the cells shown move with them.
     void moveCells(QPoint offsetsBefore);
@@ -52,9 +81,17 @@ private:
     bool m_rowHeaderHeld = false;
     bool m_followsAppended = false;
     QList<QMetaObject::Connection> m_modelConnections;
+    RowWindow *m_window = nullptr;
+    int m_windowRows = 4096;
+    int m_windowBarDepth = 0;
     GridScrollBar *m_rowsBar = nullptr;
     GridScrollBar *m_columnsBar = nullptr;
 };
+
+// The grid's index for a table model's index, and the table model a grid shows, for a
+// ReadingGrid as for any other table view.
+QModelIndex gridIndex(QTableView *grid, const QModelIndex &tableIndex);
+QAbstractItemModel *gridTable(QTableView *grid);
 
 // A scroll bar that the grid can change without a repaint where it would look the same: a
 // longer table moves the handle by less than a pixel most of the time.
