@@ -301,8 +301,15 @@ void ReadingGrid::rowsAddedBelow(int rows)
 
 void ReadingGrid::scrollContentsBy(int dx, int dy)
 {
-    if (windowed())
-        fitWindow();
+    // Scrolled to rows outside the window: the window moves to them.
+    if (windowed() && m_windowBarDepth == 0) {
+        const QScrollBar *bar = verticalScrollBar();
+        const int first = m_window->first();
+        const int end = first + m_window->rowCount();
+        if (bar->value() < first
+            || (m_window->rowsBelow() > 0 && bar->value() + bar->pageStep() >= end))
+            fitWindow();
+    }
     const WindowBar span(*this);
     QTableView::scrollContentsBy(dx, dy);
 }
@@ -426,8 +433,12 @@ void ReadingGrid::scrollTo(const QModelIndex &index, ScrollHint hint)
                 && m_window->rowsBelow() > 0))
             showWholeTable();
     }
-    {
+    if (windowed()) {
+        // Laid out first: the table view would figure the move from the rows as they were.
+        executeDelayedItemsLayout();
         const WindowBar span(*this);
+        QTableView::scrollTo(kept, hint);
+    } else {
         QTableView::scrollTo(kept, hint);
     }
     releaseScrollBars();
