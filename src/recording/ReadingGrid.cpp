@@ -22,6 +22,19 @@ ReadingGrid::ReadingGrid(QWidget *parent)
     m_window->onRowsBelow = [this](int rows) {
         rowsAddedBelow(rows);
     };
+    connect(m_window, &QAbstractItemModel::layoutAboutToBeChanged, this,
+            [this] { m_pending = Pending::Everything; });
+    // The row header repaints all it shows when it gains rows; rows added at the end change
+    // none of the rows shown, and the layout repaints the new ones where they show.
+    connect(m_window, &QAbstractItemModel::rowsAboutToBeInserted, this,
+            [this](const QModelIndex &under, int first) {
+                QWidget *rows = verticalHeader()->viewport();
+                if (under.isValid() || m_pending == Pending::Everything
+                    || first != m_window->rowCount() || !rows->updatesEnabled())
+                    return;
+                rows->setAttribute(Qt::WA_UpdatesDisabled, true);
+                m_rowHeaderHeld = true;
+            });
 }
 
 QModelIndex gridIndex(QTableView *grid, const QModelIndex &tableIndex)
@@ -39,11 +52,6 @@ QAbstractItemModel *gridTable(QTableView *grid)
 QAbstractItemModel *ReadingGrid::tableModel() const
 {
     return m_window->table();
-}
-
-int ReadingGrid::windowFirst() const
-{
-    return m_window->first();
 }
 
 int ReadingGrid::tableRow(int row) const
@@ -69,24 +77,7 @@ void ReadingGrid::setModel(QAbstractItemModel *model)
 {
     m_pending = Pending::Everything;
     m_window->setTable(model);
-    if (QTableView::model() == m_window)
-        return;
     QTableView::setModel(m_window);
-    QAbstractItemModel *shown = m_window;
-    m_modelConnections.append(connect(shown, &QAbstractItemModel::layoutAboutToBeChanged, this,
-                                      [this] { m_pending = Pending::Everything; }));
-    // The row header repaints all it shows when it gains rows; rows added at the end change
-    // none of the rows shown, and the layout repaints the new ones where they show.
-    m_modelConnections.append(connect(shown, &QAbstractItemModel::rowsAboutToBeInserted, this,
-                                      [this](const QModelIndex &parent, int first) {
-                                          QWidget *rows = verticalHeader()->viewport();
-                                          if (parent.isValid() || m_pending == Pending::Everything
-                                              || first != QTableView::model()->rowCount()
-                                              || !rows->updatesEnabled())
-                                              return;
-                                          rows->setAttribute(Qt::WA_UpdatesDisabled, true);
-                                          m_rowHeaderHeld = true;
-                                      }));
 }
 
 void ReadingGrid::setRootIndex(const QModelIndex &index)

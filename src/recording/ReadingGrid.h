@@ -13,17 +13,20 @@ class RowWindow;
 // as much whether the table holds no rows or millions.
 //
 // The table view's row header keeps a section per row and sums their heights again after each
-// new row. So while the grid follows the newest rows of a long table, it shows the table through
-// a window of its last rows (RowWindow): the scroll bar still spans the whole table, and any
-// move away from the bottom (scroll bar, wheel, keys, mouse, scrollTo) shows the whole table
-// again first. model() is that window; tableModel() the table, and viewIndex() takes a table's
-// index to the grid's.
+// new row. So the grid shows a long table through a window of a few thousand rows (RowWindow)
+// around the rows it shows, its current row and selection: at the bottom, the last rows, taking
+// the new ones; elsewhere a span that rows added below leave alone. The scroll bar spans the
+// whole table, as it would the whole table's rows; scrolling out of the window moves it, and
+// the keys move through the whole table (they show all of it). A current row or selection
+// too far from the rows shown for one window leaves the grid holding the whole table.
+// model() is the window: tableRow() gives the table's row of its rows, tableModel() the table,
+// viewIndex() and gridIndex() take a table's index to the grid's.
 class ReadingGrid : public QTableView
 {
 public:
     explicit ReadingGrid(QWidget *parent = nullptr);
 
-    // The grid shows the model through its row window.
+    // The grid shows the model through its row window; model() is the window.
     void setModel(QAbstractItemModel *model) override;
     QAbstractItemModel *tableModel() const;
     // The grid's index for an index of the table model, showing the whole table if the row is
@@ -31,11 +34,10 @@ public:
     QModelIndex viewIndex(const QModelIndex &tableIndex);
     // The table's row of a grid's row.
     int tableRow(int row) const;
-    // While following the newest rows, the window keeps at least this many rows and at most
-    // twice as many.
+    // A window is made this many rows long and made again once it holds twice as many; a
+    // table of up to twice as many rows shows whole.
     void setWindowRows(int rows) { m_windowRows = std::max(rows, 1); }
-    // The table's first row in the grid (0 when it shows the whole table).
-    int windowFirst() const;
+
     void setRootIndex(const QModelIndex &index) override;
     void reset() override;
     void doItemsLayout() override;
@@ -80,7 +82,6 @@ private:
     bool m_laysOutAppended = false;
     bool m_rowHeaderHeld = false;
     bool m_followsAppended = false;
-    QList<QMetaObject::Connection> m_modelConnections;
     RowWindow *m_window = nullptr;
     int m_windowRows = 4096;
     int m_windowBarDepth = 0;
