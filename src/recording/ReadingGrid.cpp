@@ -307,8 +307,27 @@ void ReadingGrid::scrollContentsBy(int dx, int dy)
 
 QModelIndex ReadingGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
 {
-    // The keys move through the whole table.
-    showWholeTable();
+    // From a row shown, a step or a page stays in the window, which holds a page either side
+    // of the rows shown (scrollTo moves it on); the keys to the ends and moves from a row out
+    // of sight go through the whole table.
+    bool near = false;
+    switch (cursorAction) {
+    case MoveUp:
+    case MoveDown:
+    case MovePageUp:
+    case MovePageDown:
+    case MoveLeft:
+    case MoveRight:
+    case MoveNext:
+    case MovePrevious:
+        near = !(modifiers & Qt::ControlModifier) && currentIndex().isValid()
+            && viewport()->rect().intersects(visualRect(currentIndex()));
+        break;
+    default:
+        break;
+    }
+    if (!near)
+        showWholeTable();
     return QTableView::moveCursor(cursorAction, modifiers);
 }
 
