@@ -22,6 +22,12 @@ ReadingGrid::ReadingGrid(QWidget *parent)
     m_window->onRowsBelow = [this](int rows) {
         rowsAddedBelow(rows);
     };
+    // A new table (Open, New) drops rows put aside; a window moved apart from where it was
+    // is a reset too, and keeps them.
+    connect(m_window, &QAbstractItemModel::modelReset, this, [this] {
+        if (!m_movingWindow)
+            m_aside = {};
+    });
     connect(m_window, &QAbstractItemModel::layoutAboutToBeChanged, this,
             [this] { m_pending = Pending::Everything; });
     // The row header repaints all it shows when it gains rows; rows added at the end change
@@ -41,6 +47,12 @@ QModelIndex gridIndex(QTableView *grid, const QModelIndex &tableIndex)
 {
     auto *readingGrid = dynamic_cast<ReadingGrid *>(grid);
     return readingGrid ? readingGrid->viewIndex(tableIndex) : tableIndex;
+}
+
+QModelIndex gridCurrentIndex(QTableView *grid)
+{
+    auto *readingGrid = dynamic_cast<ReadingGrid *>(grid);
+    return readingGrid ? readingGrid->heldCurrentIndex() : grid->currentIndex();
 }
 
 QAbstractItemModel *gridTable(QTableView *grid)
@@ -207,6 +219,10 @@ void ReadingGrid::fitWindow()
     QAbstractItemModel *table = m_window->table();
     if (m_windowBarDepth > 0 || !table)
         return;
+    // A current row or selection the user made since the last ones were put aside replaces
+    // them.
+    if (currentIndex().isValid() || (selectionModel() && selectionModel()->hasSelection()))
+        m_aside = {};
     const int rows = table->rowCount();
     const QScrollBar *bar = verticalScrollBar();
     const QHeaderView *header = verticalHeader();
@@ -216,31 +232,38 @@ void ReadingGrid::fitWindow()
         return;
     }
     // The rows the window must hold: those shown and a page either side, the rows to the end
-    // at the bottom, the current row and the selection.
+    // at the bottom; and the current row and the selection if they fit with them.
     const int top = bar->value();
     const int page = std::max(bar->pageStep(), 1);
     const bool atBottom = bar->value() == bar->maximum();
     int from = std::max(0, top - page);
     int to = atBottom ? rows : std::min(rows, top + 2 * page + 1);
-    if (currentIndex().isValid()) {
-        const int current = m_window->tableRow(currentIndex().row());
-        from = std::min(from, current);
-        to = std::max(to, current + 1);
-    }
-    if (selectionModel()) {
-        for (const QItemSelectionRange &range : selectionModel()->selection()) {
-            from = std::min(from, m_window->tableRow(range.top()));
-            to = std::max(to, m_window->tableRow(range.bottom()) + 1);
-        }
-    }
     if (to - from > m_windowRows) {
         showWholeTable();
         return;
     }
+    const Aside held = heldRows();
+    int keptFrom = from;
+    int keptTo = to;
+    if (held.current >= 0) {
+        keptFrom = std::min(keptFrom, held.current);
+        keptTo = std::max(keptTo, held.current + 1);
+    }
+    for (const Aside::Rows &range : held.selection) {
+        keptFrom = std::min(keptFrom, range.top);
+        keptTo = std::max(keptTo, range.bottom + 1);
+    }
+    const bool keepsHeld = keptTo - keptFrom <= m_windowRows;
+    if (keepsHeld) {
+        from = keptFrom;
+        to = keptTo;
+    }
     const int first = m_window->first();
     const int end = first + m_window->rowCount();
-    if (first <= from && (m_window->isOpen() || end >= to) && end - first <= 2 * m_windowRows)
+    if (first <= from && (m_window->isOpen() || end >= to) && end - first <= 2 * m_windowRows) {
+        takeBackAside();
         return;
+    }
     // A window around them, running to the table's end when it gets there.
     int newFirst = std::max(0, from - (m_windowRows - (to - from)) / 2);
     int newEnd = newFirst + m_windowRows;
@@ -248,14 +271,94 @@ void ReadingGrid::fitWindow()
         newFirst = std::min(newFirst, rows - m_windowRows);
         newEnd = -1;
     }
+    if (!keepsHeld)
+        putAside();
     moveWindow(newFirst, newEnd);
+    takeBackAside();
+}
+
+ReadingGrid::Aside ReadingGrid::heldRows() const
+{
+    if (m_aside.current >= 0 || !m_aside.selection.isEmpty())
+        return m_aside;
+    Aside held;
+    if (currentIndex().isValid()) {
+        held.current = m_window->tableRow(currentIndex().row());
+        held.column = currentIndex().column();
+    }
+    if (selectionModel()) {
+        for (const QItemSelectionRange &range : selectionModel()->selection())
+            held.selection.append({m_window->tableRow(range.top()),
+                                   m_window->tableRow(range.bottom()), range.left(),
+                                   range.right()});
+    }
+    return held;
+}
+
+int ReadingGrid::currentTableRow() const
+{
+    return heldRows().current;
+}
+
+QList<int> ReadingGrid::selectedTableRows() const
+{
+    QList<int> rows;
+    for (const Aside::Rows &range : heldRows().selection)
+        for (int row = range.top; row <= range.bottom; ++row)
+            if (!rows.contains(row))
+                rows.append(row);
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void ReadingGrid::putAside()
+{
+    // The current row and the selection leave the window with the rows they are on: they are
+    // kept here, in the table's rows, until the window holds those rows again. None of them
+    // shows meanwhile.
+    if (m_aside.current >= 0 || !m_aside.selection.isEmpty())
+        return;
+    m_aside = heldRows();
+    if (selectionModel())
+        selectionModel()->clear();
+}
+
+void ReadingGrid::takeBackAside()
+{
+    if ((m_aside.current < 0 && m_aside.selection.isEmpty()) || !selectionModel())
+        return;
+    const int first = m_window->first();
+    const int end = first + m_window->rowCount();
+    const auto inWindow = [&](int row) {
+        return row >= first && row < end;
+    };
+    if (m_aside.current >= 0 && !inWindow(m_aside.current))
+        return;
+    for (const Aside::Rows &range : m_aside.selection)
+        if (!inWindow(range.top) || !inWindow(range.bottom))
+            return;
+    const Aside aside = std::exchange(m_aside, {});
+    // As they were: the grid does not scroll to the current row.
+    const bool scrolls = hasAutoScroll();
+    setAutoScroll(false);
+    QItemSelection selection;
+    for (const Aside::Rows &range : aside.selection)
+        selection.select(m_window->index(range.top - first, range.left),
+                         m_window->index(range.bottom - first, range.right));
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (aside.current >= 0)
+        selectionModel()->setCurrentIndex(m_window->index(aside.current - first, aside.column),
+                                          QItemSelectionModel::NoUpdate);
+    setAutoScroll(scrolls);
 }
 
 void ReadingGrid::moveWindow(int first, int end)
 {
     if (m_windowBarDepth > 0)
         return;
+    m_movingWindow = true;
     m_window->setSpan(first, end);
+    m_movingWindow = false;
     // The rows shown stay where they are: the row header's offset is taken from the scroll bar,
     // as the table view does, and the grid repaints what it shows.
     {
@@ -275,6 +378,22 @@ void ReadingGrid::showWholeTable()
 {
     if (windowed())
         moveWindow(0, -1);
+    takeBackAside();
+}
+
+QModelIndex ReadingGrid::heldCurrentIndex()
+{
+    if (m_aside.current >= 0 || !m_aside.selection.isEmpty())
+        showWholeTable();
+    return currentIndex();
+}
+
+void ReadingGrid::focusInEvent(QFocusEvent *event)
+{
+    // The table view picks a current row on focus when it has none.
+    if (m_aside.current >= 0 || !m_aside.selection.isEmpty())
+        showWholeTable();
+    QTableView::focusInEvent(event);
 }
 
 void ReadingGrid::rowsAddedBelow(int rows)

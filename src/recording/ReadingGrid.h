@@ -18,7 +18,8 @@ class RowWindow;
 // the new ones; elsewhere a span that rows added below leave alone. The scroll bar spans the
 // whole table, as it would the whole table's rows; scrolling out of the window moves it, and
 // the keys move through the whole table (they show all of it). A current row or selection
-// too far from the rows shown for one window leaves the grid holding the whole table.
+// too far from the rows shown for one window is put aside (currentIndex() is then invalid)
+// until the window reaches it again, or heldCurrentIndex() or the keys ask for it.
 // model() is the window: tableRow() gives the table's row of its rows, tableModel() the table,
 // viewIndex() and gridIndex() take a table's index to the grid's.
 class ReadingGrid : public QTableView
@@ -34,6 +35,11 @@ public:
     QModelIndex viewIndex(const QModelIndex &tableIndex);
     // The table's row of a grid's row.
     int tableRow(int row) const;
+    // The current index, with the current row put aside brought back.
+    QModelIndex heldCurrentIndex();
+    // The table's rows of the current row (-1 for none) and the selected rows, put aside or not.
+    int currentTableRow() const;
+    QList<int> selectedTableRows() const;
     // A window is made this many rows long and made again once it holds twice as many; a
     // table of up to twice as many rows shows whole.
     void setWindowRows(int rows) { m_windowRows = std::max(rows, 1); }
@@ -57,6 +63,7 @@ public:
 protected:
     bool event(QEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void focusInEvent(QFocusEvent *event) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     void updateGeometries() override;
     void rowsInserted(const QModelIndex &parent, int start, int end) override;
@@ -64,6 +71,20 @@ protected:
 
 private:
     class WindowBar;
+    // The current row and the selection, in the table's rows.
+    struct Aside
+    {
+        struct Rows
+        {
+            int top, bottom, left, right;
+        };
+        int current = -1;
+        int column = 0;
+        QList<Rows> selection;
+    };
+    Aside heldRows() const;
+    void putAside();
+    void takeBackAside();
     bool windowed() const;
     // Moves the window to the rows the grid shows, its current row and selection, when they
     // are not in it (or shows the whole table, when they do not fit in one).
@@ -85,6 +106,8 @@ private:
     RowWindow *m_window = nullptr;
     int m_windowRows = 4096;
     int m_windowBarDepth = 0;
+    Aside m_aside;
+    bool m_movingWindow = false;
     GridScrollBar *m_rowsBar = nullptr;
     GridScrollBar *m_columnsBar = nullptr;
 };
@@ -92,6 +115,7 @@ private:
 // The grid's index for a table model's index, and the table model a grid shows, for a
 // ReadingGrid as for any other table view.
 QModelIndex gridIndex(QTableView *grid, const QModelIndex &tableIndex);
+QModelIndex gridCurrentIndex(QTableView *grid);
 QAbstractItemModel *gridTable(QTableView *grid);
 
 // A scroll bar that the grid can change without a repaint where it would look the same: a
