@@ -551,8 +551,13 @@ void ReadingGrid::doItemsLayout()
 void ReadingGrid::scrollTo(const QModelIndex &index, ScrollHint hint)
 {
     holdScrollBars();
+    if (!windowed()) {
+        QTableView::scrollTo(index, hint);
+        releaseScrollBars();
+        return;
+    }
     const QPersistentModelIndex kept(index);
-    if (windowed() && index.isValid() && index.model() == m_window) {
+    if (index.isValid() && index.model() == m_window) {
         // The window holds the row and a page either side of it, or the whole table shows.
         const QScrollBar *bar = verticalScrollBar();
         const int row = m_window->tableRow(index.row());
