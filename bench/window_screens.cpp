@@ -5,7 +5,10 @@
 //   window_screens OUTDIR            writes idle.png, dcv.png, overload.png, temperature.png,
 //                                    chart-page3.png, table.png, and a table of 100 000 rows
 //                                    followed at the bottom (table-large-bottom.png) and
-//                                    scrolled to its middle (table-large-middle.png); each also
+//                                    scrolled to its middle (table-large-middle.png), then
+//                                    followed again and scrolled up with the wheel by 4500 rows
+//                                    (table-large-wheel.png) and paged up with the keys
+//                                    (table-large-keys.png); each also
 //                                    as the screen shows it after the repaints (NAME-screen.png)
 //   window_screens --compare A B     compares the pictures of two such folders; exit 1 when any
 //                                    differs, saying where
@@ -21,6 +24,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QWheelEvent>
 #include <cstdio>
 
 namespace {
@@ -120,6 +124,35 @@ int shoot(const QString &folder)
         if (grid)
             grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum() / 2);
         ok = save(w, dir, "table-large-middle") && ok;
+        if (grid) {
+            grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
+            settle();
+            for (int n = 0; n < 2; ++n) {
+                w.clock.current = w.clock.current.addMSecs(500);
+                w.showFrame(u"A000"_qs + QString::number(2000 + n * 7) + u"0010D"_qs);
+                QApplication::processEvents();
+            }
+            // Three rows a notch.
+            for (int n = 0; n < 1500; ++n) {
+                const QPointF at(20, 20);
+                QWheelEvent wheel(at, grid->viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120),
+                                  Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(grid->viewport(), &wheel);
+            }
+            w.clock.current = w.clock.current.addMSecs(500);
+            w.showFrame(u"A00030000010D"_qs);
+            settle();
+        }
+        ok = save(w, dir, "table-large-wheel") && ok;
+        if (grid) {
+            grid->setFocus();
+            for (int n = 0; n < 3; ++n)
+                QTest::keyClick(grid, Qt::Key_PageUp);
+            w.clock.current = w.clock.current.addMSecs(500);
+            w.showFrame(u"A00030070010D"_qs);
+            settle();
+        }
+        ok = save(w, dir, "table-large-keys") && ok;
     }
     return ok ? 0 : 2;
 }

@@ -1,5 +1,6 @@
 #include "recording/DataFiles.h"
 
+#include "recording/ReadingGrid.h"
 #include "recording/ReadingRecorder.h"
 #include "recording/TableFiles.h"
 #include "support/Prompts.h"
@@ -103,7 +104,7 @@ void DataFiles::showFirstRow()
     if (model.rowCount() == 0)
         return;
     QTableView *grid = m_controls.DBGrid1;
-    const QModelIndex first = model.index(0, 0);
+    const QModelIndex first = gridIndex(grid, model.index(0, 0));
     grid->selectionModel()->setCurrentIndex(
         first, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     grid->scrollTo(first);
@@ -116,7 +117,7 @@ void DataFiles::showCurrentRow()
     if (model.rowCount() == 0)
         return;
     QTableView *grid = m_controls.DBGrid1;
-    const QModelIndex last = model.index(model.rowCount() - 1, 0);
+    const QModelIndex last = gridIndex(grid, model.index(model.rowCount() - 1, 0));
     grid->selectionModel()->setCurrentIndex(
         last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     grid->scrollTo(last);

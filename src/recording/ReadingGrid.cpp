@@ -1,9 +1,11 @@
 #include "recording/ReadingGrid.h"
 
+#include "recording/RowWindow.h"
 #include "support/BandedCopy.h"
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QPaintEvent>
 #include <QSignalBlocker>
 #include <QStyleOptionSlider>
@@ -16,31 +18,78 @@ ReadingGrid::ReadingGrid(QWidget *parent)
     setVerticalScrollBar(m_rowsBar);
     setHorizontalScrollBar(m_columnsBar);
     setHorizontalHeader(new GridTitles(this));
+    m_window = new RowWindow(this);
+    m_window->onRowsBelow = [this](int rows) {
+        rowsAddedBelow(rows);
+    };
+    // A new table (Open, New) drops rows put aside; a window moved apart from where it was
+    // is a reset too, and keeps them.
+    connect(m_window, &QAbstractItemModel::modelReset, this, [this] {
+        if (!m_movingWindow)
+            m_aside = {};
+    });
+    connect(m_window, &QAbstractItemModel::layoutAboutToBeChanged, this,
+            [this] { m_pending = Pending::Everything; });
+    // The row header repaints all it shows when it gains rows; rows added at the end change
+    // none of the rows shown, and the layout repaints the new ones where they show.
+    connect(m_window, &QAbstractItemModel::rowsAboutToBeInserted, this,
+            [this](const QModelIndex &under, int first) {
+                QWidget *rows = verticalHeader()->viewport();
+                if (under.isValid() || m_pending == Pending::Everything
+                    || first != m_window->rowCount() || !rows->updatesEnabled())
+                    return;
+                rows->setAttribute(Qt::WA_UpdatesDisabled, true);
+                m_rowHeaderHeld = true;
+            });
+}
+
+QModelIndex gridIndex(QTableView *grid, const QModelIndex &tableIndex)
+{
+    auto *readingGrid = dynamic_cast<ReadingGrid *>(grid);
+    return readingGrid ? readingGrid->viewIndex(tableIndex) : tableIndex;
+}
+
+QModelIndex gridCurrentIndex(QTableView *grid)
+{
+    auto *readingGrid = dynamic_cast<ReadingGrid *>(grid);
+    return readingGrid ? readingGrid->heldCurrentIndex() : grid->currentIndex();
+}
+
+QAbstractItemModel *gridTable(QTableView *grid)
+{
+    auto *readingGrid = dynamic_cast<ReadingGrid *>(grid);
+    return readingGrid ? readingGrid->tableModel() : grid->model();
+}
+
+QAbstractItemModel *ReadingGrid::tableModel() const
+{
+    return m_window->table();
+}
+
+int ReadingGrid::tableRow(int row) const
+{
+    return m_window->tableRow(row);
+}
+
+QModelIndex ReadingGrid::viewIndex(const QModelIndex &tableIndex)
+{
+    if (tableIndex.model() == m_window)
+        return tableIndex;
+    if (tableIndex.isValid() && !m_window->windowIndex(tableIndex).isValid())
+        showWholeTable();
+    return m_window->windowIndex(tableIndex);
+}
+
+bool ReadingGrid::windowed() const
+{
+    return m_window->first() > 0 || m_window->rowsBelow() > 0;
 }
 
 void ReadingGrid::setModel(QAbstractItemModel *model)
 {
     m_pending = Pending::Everything;
-    for (const QMetaObject::Connection &c : m_modelConnections)
-        disconnect(c);
-    m_modelConnections.clear();
-    QTableView::setModel(model);
-    if (!model)
-        return;
-    m_modelConnections.append(connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this,
-                                      [this] { m_pending = Pending::Everything; }));
-    // The row header repaints all it shows when it gains rows; rows added at the end change
-    // none of the rows shown, and the layout repaints the new ones where they show.
-    m_modelConnections.append(connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this,
-                                      [this](const QModelIndex &parent, int first) {
-                                          QWidget *rows = verticalHeader()->viewport();
-                                          if (parent.isValid() || m_pending == Pending::Everything
-                                              || first != QTableView::model()->rowCount()
-                                              || !rows->updatesEnabled())
-                                              return;
-                                          rows->setAttribute(Qt::WA_UpdatesDisabled, true);
-                                          m_rowHeaderHeld = true;
-                                      }));
+    m_window->setTable(model);
+    QTableView::setModel(m_window);
 }
 
 void ReadingGrid::setRootIndex(const QModelIndex &index)
@@ -94,6 +143,56 @@ void ReadingGrid::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int
     QTableView::rowsAboutToBeRemoved(parent, start, end);
 }
 
+// While the grid holds a window of the table, the table view lays out the rows it holds and
+// sees the scroll range they give; the rest of the program sees the whole table's. Between
+// construction and destruction the vertical scroll bar has the window's range; whatever the
+// table view changed is then taken back to the whole table, changes signalled as usual.
+class ReadingGrid::WindowBar
+{
+public:
+    explicit WindowBar(ReadingGrid &grid)
+        : m_grid(grid)
+        , m_bar(grid.verticalScrollBar())
+    {
+        m_active = grid.m_windowBarDepth++ == 0 && grid.windowed();
+        if (!m_active)
+            return;
+        m_above = grid.m_window->first();
+        m_below = grid.m_window->rowsBelow();
+        m_maximum = m_bar->maximum();
+        m_value = m_bar->value();
+        const QSignalBlocker quiet(m_bar);
+        m_bar->setRange(0, std::max(0, m_maximum - m_above - m_below));
+        m_bar->setValue(m_value - m_above);
+    }
+    ~WindowBar()
+    {
+        --m_grid.m_windowBarDepth;
+        if (!m_active)
+            return;
+        const int maximum = m_bar->maximum() + m_above + m_below;
+        const int value = m_bar->value() + m_above;
+        {
+            const QSignalBlocker quiet(m_bar);
+            m_bar->setRange(0, m_maximum);
+            m_bar->setValue(m_value);
+        }
+        m_bar->setRange(0, maximum);
+        m_bar->setValue(value);
+    }
+    WindowBar(const WindowBar &) = delete;
+    WindowBar &operator=(const WindowBar &) = delete;
+
+private:
+    ReadingGrid &m_grid;
+    QScrollBar *m_bar;
+    bool m_active = false;
+    int m_above = 0;
+    int m_below = 0;
+    int m_maximum = 0;
+    int m_value = 0;
+};
+
 void ReadingGrid::updateGeometries()
 {
     // A longer table can move the rows' offset (at the bottom, the last row ends at the grid's
@@ -101,10 +200,254 @@ void ReadingGrid::updateGeometries()
     // with it, as when the grid scrolls.
     const QPoint before(horizontalHeader()->offset(), verticalHeader()->offset());
     holdScrollBars();
-    if (!m_laysOutAppended || !fitRowRange())
+    if (!m_laysOutAppended || !fitRowRange()) {
+        const WindowBar span(*this);
         QTableView::updateGeometries();
+    }
     releaseScrollBars();
     moveCells(before);
+}
+
+void ReadingGrid::setFollowsAppendedRows(bool follows)
+{
+    m_followsAppended = follows;
+    fitWindow();
+}
+
+void ReadingGrid::fitWindow()
+{
+    QAbstractItemModel *table = m_window->table();
+    if (m_windowBarDepth > 0 || !table)
+        return;
+    // A current row or selection the user made since the last ones were put aside replaces
+    // them.
+    if (currentIndex().isValid() || (selectionModel() && selectionModel()->hasSelection()))
+        m_aside = {};
+    const int rows = table->rowCount();
+    const QScrollBar *bar = verticalScrollBar();
+    const QHeaderView *header = verticalHeader();
+    if (rows <= 2 * m_windowRows || verticalScrollMode() != QAbstractItemView::ScrollPerItem
+        || bar->maximum() <= 0 || header->hiddenSectionCount() > 0 || header->sectionsMoved()) {
+        showWholeTable();
+        return;
+    }
+    // The rows the window must hold: those shown and a page either side, the rows to the end
+    // at the bottom; and the current row and the selection if they fit with them.
+    const int top = bar->value();
+    const int page = std::max(bar->pageStep(), 1);
+    const bool atBottom = bar->value() == bar->maximum();
+    int from = std::max(0, top - page);
+    int to = atBottom ? rows : std::min(rows, top + 2 * page + 1);
+    if (to - from > m_windowRows) {
+        showWholeTable();
+        return;
+    }
+    const Aside held = heldRows();
+    int keptFrom = from;
+    int keptTo = to;
+    if (held.current >= 0) {
+        keptFrom = std::min(keptFrom, held.current);
+        keptTo = std::max(keptTo, held.current + 1);
+    }
+    for (const Aside::Rows &range : held.selection) {
+        keptFrom = std::min(keptFrom, range.top);
+        keptTo = std::max(keptTo, range.bottom + 1);
+    }
+    const bool keepsHeld = keptTo - keptFrom <= m_windowRows;
+    if (keepsHeld) {
+        from = keptFrom;
+        to = keptTo;
+    }
+    const int first = m_window->first();
+    const int end = first + m_window->rowCount();
+    if (first <= from && (m_window->isOpen() || end >= to) && end - first <= 2 * m_windowRows) {
+        takeBackAside();
+        return;
+    }
+    // A window around them, running to the table's end when it gets there.
+    int newFirst = std::max(0, from - (m_windowRows - (to - from)) / 2);
+    int newEnd = newFirst + m_windowRows;
+    if (atBottom || newEnd >= rows) {
+        newFirst = std::min(newFirst, rows - m_windowRows);
+        newEnd = -1;
+    }
+    if (!keepsHeld)
+        putAside();
+    moveWindow(newFirst, newEnd);
+    takeBackAside();
+}
+
+ReadingGrid::Aside ReadingGrid::heldRows() const
+{
+    if (m_aside.current >= 0 || !m_aside.selection.isEmpty())
+        return m_aside;
+    Aside held;
+    if (currentIndex().isValid()) {
+        held.current = m_window->tableRow(currentIndex().row());
+        held.column = currentIndex().column();
+    }
+    if (selectionModel()) {
+        for (const QItemSelectionRange &range : selectionModel()->selection())
+            held.selection.append({m_window->tableRow(range.top()),
+                                   m_window->tableRow(range.bottom()), range.left(),
+                                   range.right()});
+    }
+    return held;
+}
+
+int ReadingGrid::currentTableRow() const
+{
+    return heldRows().current;
+}
+
+QList<int> ReadingGrid::selectedTableRows() const
+{
+    QList<int> rows;
+    for (const Aside::Rows &range : heldRows().selection)
+        for (int row = range.top; row <= range.bottom; ++row)
+            if (!rows.contains(row))
+                rows.append(row);
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void ReadingGrid::putAside()
+{
+    // The current row and the selection leave the window with the rows they are on: they are
+    // kept here, in the table's rows, until the window holds those rows again. None of them
+    // shows meanwhile.
+    if (m_aside.current >= 0 || !m_aside.selection.isEmpty())
+        return;
+    m_aside = heldRows();
+    if (selectionModel())
+        selectionModel()->clear();
+}
+
+void ReadingGrid::takeBackAside()
+{
+    if ((m_aside.current < 0 && m_aside.selection.isEmpty()) || !selectionModel())
+        return;
+    const int first = m_window->first();
+    const int end = first + m_window->rowCount();
+    const auto inWindow = [&](int row) {
+        return row >= first && row < end;
+    };
+    if (m_aside.current >= 0 && !inWindow(m_aside.current))
+        return;
+    for (const Aside::Rows &range : m_aside.selection)
+        if (!inWindow(range.top) || !inWindow(range.bottom))
+            return;
+    const Aside aside = std::exchange(m_aside, {});
+    // As they were: the grid does not scroll to the current row.
+    const bool scrolls = hasAutoScroll();
+    setAutoScroll(false);
+    QItemSelection selection;
+    for (const Aside::Rows &range : aside.selection)
+        selection.select(m_window->index(range.top - first, range.left),
+                         m_window->index(range.bottom - first, range.right));
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (aside.current >= 0)
+        selectionModel()->setCurrentIndex(m_window->index(aside.current - first, aside.column),
+                                          QItemSelectionModel::NoUpdate);
+    setAutoScroll(scrolls);
+}
+
+void ReadingGrid::moveWindow(int first, int end)
+{
+    if (m_windowBarDepth > 0)
+        return;
+    m_movingWindow = true;
+    m_window->setSpan(first, end);
+    m_movingWindow = false;
+    // The rows shown stay where they are: the row header's offset is taken from the scroll bar,
+    // as the table view does, and the grid repaints what it shows.
+    {
+        const WindowBar span(*this);
+        QHeaderView *rows = verticalHeader();
+        const QScrollBar *bar = verticalScrollBar();
+        if (bar->maximum() > 0 && bar->value() == bar->maximum())
+            rows->setOffsetToLastSection();
+        else
+            rows->setOffsetToSectionPosition(bar->value());
+    }
+    viewport()->update();
+    verticalHeader()->viewport()->update();
+}
+
+void ReadingGrid::showWholeTable()
+{
+    if (windowed())
+        moveWindow(0, -1);
+    takeBackAside();
+}
+
+QModelIndex ReadingGrid::heldCurrentIndex()
+{
+    if (m_aside.current >= 0 || !m_aside.selection.isEmpty())
+        showWholeTable();
+    return currentIndex();
+}
+
+void ReadingGrid::focusInEvent(QFocusEvent *event)
+{
+    // The table view picks a current row on focus when it has none.
+    if (m_aside.current >= 0 || !m_aside.selection.isEmpty())
+        showWholeTable();
+    QTableView::focusInEvent(event);
+}
+
+void ReadingGrid::rowsAddedBelow(int rows)
+{
+    // Rows added below the window lengthen the scroll range only, as they would the table
+    // view's; the scroll bar shows already.
+    QScrollBar *bar = verticalScrollBar();
+    holdScrollBars();
+    {
+        const QSignalBlocker quiet(bar);
+        bar->setMaximum(bar->maximum() + rows);
+    }
+    releaseScrollBars();
+}
+
+void ReadingGrid::scrollContentsBy(int dx, int dy)
+{
+    // Scrolled to rows outside the window: the window moves to them.
+    if (windowed() && m_windowBarDepth == 0) {
+        const QScrollBar *bar = verticalScrollBar();
+        const int first = m_window->first();
+        const int end = first + m_window->rowCount();
+        if (bar->value() < first
+            || (m_window->rowsBelow() > 0 && bar->value() + bar->pageStep() >= end))
+            fitWindow();
+    }
+    const WindowBar span(*this);
+    QTableView::scrollContentsBy(dx, dy);
+}
+
+QModelIndex ReadingGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+{
+    // From a row shown, a step or a page stays in the window, which holds a page either side
+    // of the rows shown (scrollTo moves it on); the keys to the ends and moves from a row out
+    // of sight go through the whole table.
+    bool near = false;
+    switch (cursorAction) {
+    case MoveUp:
+    case MoveDown:
+    case MovePageUp:
+    case MovePageDown:
+    case MoveLeft:
+    case MoveRight:
+    case MoveNext:
+    case MovePrevious:
+        near = !(modifiers & Qt::ControlModifier) && currentIndex().isValid()
+            && viewport()->rect().intersects(visualRect(currentIndex()));
+        break;
+    default:
+        break;
+    }
+    if (!near)
+        showWholeTable();
+    return QTableView::moveCursor(cursorAction, modifiers);
 }
 
 void ReadingGrid::moveCells(QPoint offsetsBefore)
@@ -138,7 +481,8 @@ bool ReadingGrid::fitRowRange()
         ++inView;
     }
     inView = std::max(inView, 1);
-    const int shown = count - rows->hiddenSectionCount();
+    const int shown
+        = m_window->first() + count + m_window->rowsBelow() - rows->hiddenSectionCount();
     const int maximum = verticalScrollMode() == QAbstractItemView::ScrollPerItem
         ? shown - inView
         : rows->length() - height;
@@ -164,7 +508,10 @@ void ReadingGrid::doItemsLayout()
 {
     if (m_pending != Pending::Appended) {
         m_pending = Pending::Nothing;
-        QTableView::doItemsLayout();
+        {
+            const WindowBar span(*this);
+            QTableView::doItemsLayout();
+        }
         // Rows appended meanwhile may have left the row header unpainted.
         verticalHeader()->viewport()->update();
         return;
@@ -191,7 +538,7 @@ void ReadingGrid::doItemsLayout()
     else if (bar->maximum() > 0 && bar->value() == bar->maximum())
         rows->setOffsetToLastSection();
     else
-        rows->setOffsetToSectionPosition(bar->value());
+        rows->setOffsetToSectionPosition(bar->value() - m_window->first());
     moveCells(before);
     const int top = std::max(0, rowViewportPosition(m_firstAppended));
     if (top < viewport()->height()) {
@@ -204,7 +551,30 @@ void ReadingGrid::doItemsLayout()
 void ReadingGrid::scrollTo(const QModelIndex &index, ScrollHint hint)
 {
     holdScrollBars();
-    QTableView::scrollTo(index, hint);
+    if (!windowed()) {
+        QTableView::scrollTo(index, hint);
+        releaseScrollBars();
+        return;
+    }
+    const QPersistentModelIndex kept(index);
+    if (index.isValid() && index.model() == m_window) {
+        // The window holds the row and a page either side of it, or the whole table shows.
+        const QScrollBar *bar = verticalScrollBar();
+        const int row = m_window->tableRow(index.row());
+        const int page = std::max(bar->pageStep(), 1);
+        if ((row - page < m_window->first() && m_window->first() > 0)
+            || (row + page >= m_window->first() + m_window->rowCount()
+                && m_window->rowsBelow() > 0))
+            showWholeTable();
+    }
+    if (windowed()) {
+        // Laid out first: the table view would figure the move from the rows as they were.
+        executeDelayedItemsLayout();
+        const WindowBar span(*this);
+        QTableView::scrollTo(kept, hint);
+    } else {
+        QTableView::scrollTo(kept, hint);
+    }
     releaseScrollBars();
 }
 

@@ -49,7 +49,7 @@ ReadingRecorder::ReadingRecorder(const Controls &controls, RecordState &state, P
 {
     QTableView *grid = m_controls.DBGrid1;
     grid->setVerticalHeader(new RowIndicator(grid));
-    QAbstractItemModel *titles = grid->model();
+    QAbstractItemModel *titles = gridTable(grid);
     grid->setModel(&m_model);
     delete titles;
     grid->setItemDelegate(new GridCellDelegate(grid));
@@ -277,7 +277,7 @@ void ReadingRecorder::followNewestRow()
     }
     m_model.rowsAppended();
     if (atBottom) {
-        const QModelIndex last = m_model.index(m_model.rowCount() - 1, 0);
+        const QModelIndex last = gridIndex(grid, m_model.index(m_model.rowCount() - 1, 0));
         grid->selectionModel()->setCurrentIndex(
             last, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         grid->scrollTo(last);

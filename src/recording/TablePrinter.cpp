@@ -1,5 +1,6 @@
 #include "recording/TablePrinter.h"
 
+#include "recording/ReadingGrid.h"
 #include "recording/ReadingTable.h"
 #include "recording/TableReport.h"
 #include "support/Prompts.h"
@@ -32,6 +33,6 @@ void TablePrinter::MajPrintClick()
 
     // Back to the row the grid was following.
     QTableView *grid = m_controls.DBGrid1;
-    if (grid && grid->currentIndex().isValid())
+    if (grid && gridCurrentIndex(grid).isValid())
         grid->scrollTo(grid->currentIndex());
 }
