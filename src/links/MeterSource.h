@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ReadingBatch.h"
+
 #include <QByteArrayView>
 #include <QObject>
 #include <QString>
@@ -39,6 +41,8 @@ Q_SIGNALS:
 protected:
     void deliver(QByteArrayView bytes)
     {
+        // The frames of one read are shown together.
+        const ReadingBatch::Scope batch;
         if (m_onChunk)
             m_onChunk(bytes);
     }

@@ -5,6 +5,7 @@
 #include "recording/ReadingGrid.h"
 #include "support/Clock.h"
 #include "support/Prompts.h"
+#include "support/ReadingBatch.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -231,7 +232,8 @@ QTime ReadingRecorder::recordTime() const
 void ReadingRecorder::rowTaken()
 {
     m_unsaved = true;
-    followNewestRow();
+    // The grid takes in the rows of frames that came together, and follows them, once.
+    ReadingBatch::atEnd(this, [this] { followNewestRow(); });
 }
 
 void ReadingRecorder::stopOnFullMemory()

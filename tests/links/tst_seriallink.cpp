@@ -5,6 +5,7 @@
 #include "meter/BarGraph.h"
 #include "meter/MeterDisplay.h"
 #include "recording/ReadingRecorder.h"
+#include "recording/ReadingTable.h"
 #include "support/ErrorReport.h"
 #include "support/MeterBytes.h"
 #include "support/TestWindow.h"
@@ -16,6 +17,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,6 +31,7 @@ private Q_SLOTS:
     void hiddenConnectCommands();
     void readingsReachTheDisplay_data();
     void readingsReachTheDisplay();
+    void framesOfOneReadAreRecordedTogether();
     void unopenablePortIsReported();
     void watchdogShowsSilence();
     void vanishedDeviceIsReopenedByItself();
@@ -153,6 +157,37 @@ void TestSerialLink::readingsReachTheDisplay()
     QCOMPARE(t.find<BarGraph>(u"PBar2"_qs)->maximum(), barMaximum);
     if (!valueText.isNull())
         QCOMPARE(t.window->state().reading.valueText, valueText);
+    QVERIFY(t.prompts.shown.isEmpty());
+}
+
+void TestSerialLink::framesOfOneReadAreRecordedTogether()
+{
+    // Frames that one read of the port brings all become rows, and the grid ends on the newest,
+    // as when they come one by one.
+    Pty pty;
+    TestWindow t;
+    t.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
+    t.portNames.setOverride(1, pty.slavePath());
+    QTest::mouseClick(t.find<QPushButton>(u"COMCon"_qs), Qt::LeftButton);
+    auto *grid = t.find<QTableView>(u"DBGrid1"_qs);
+    const ReadingTable &table = t.window->recorder().table();
+    const auto newestShown = [&] {
+        const QModelIndex newest = grid->model()->index(grid->model()->rowCount() - 1, 0);
+        return grid->model()->rowCount() == table.rowCount() && grid->currentIndex() == newest
+            && grid->viewport()->rect().contains(grid->visualRect(newest))
+            && grid->verticalScrollBar()->value() == grid->verticalScrollBar()->maximum();
+    };
+    QByteArray frames = "\n";
+    for (int i = 0; i < 30; ++i)
+        frames += reading(i % 2 ? "00012340010" : "00043210010");
+    QVERIFY(pty.write(frames));
+    QVERIFY(QTest::qWaitFor([&] { return table.rowCount() == 30; }, 5000));
+    QVERIFY(newestShown());
+    QCOMPARE(table.row(29).value, u"1.234"_qs);
+    QVERIFY(pty.write(reading("00043210010")));
+    QVERIFY(QTest::qWaitFor([&] { return table.rowCount() == 31; }, 5000));
+    QVERIFY(newestShown());
     QVERIFY(t.prompts.shown.isEmpty());
 }
 

@@ -1,0 +1,58 @@
+#include "support/ReadingBatch.h"
+
+#include <QList>
+
+namespace {
+
+struct Waiting
+{
+    QPointer<QObject> owner;
+    std::function<void()> work;
+};
+
+int openScopes = 0;
+QList<Waiting> waiting;
+
+} // namespace
+
+ReadingBatch::Scope::Scope()
+{
+    ++openScopes;
+}
+
+ReadingBatch::Scope::~Scope()
+{
+    if (openScopes > 1) {
+        --openScopes;
+        return;
+    }
+    // Work run here may open a batch of its own: it runs at once, as outside one.
+    while (!waiting.isEmpty()) {
+        const Waiting next = waiting.takeFirst();
+        if (next.owner) {
+            openScopes = 0;
+            next.work();
+        }
+    }
+    openScopes = 0;
+}
+
+bool ReadingBatch::isOpen()
+{
+    return openScopes > 0;
+}
+
+void ReadingBatch::atEnd(QObject *owner, std::function<void()> work)
+{
+    if (openScopes == 0) {
+        work();
+        return;
+    }
+    for (Waiting &w : waiting) {
+        if (w.owner == owner) {
+            w.work = std::move(work);
+            return;
+        }
+    }
+    waiting.append({owner, std::move(work)});
+}
