@@ -63,6 +63,7 @@ MainWindow::MainWindow(Services services, const ModelSwitches &switches, QWidget
     buildFunctionBoard(client);
     buildGrid(client);
     buildDialPanel(client);
+    prepareDialFace();
     buildChart(client);
     buildRecallPanel(client);
     buildLimitPanel(client);
