@@ -75,6 +75,8 @@ MainWindow::MainWindow(Services services, const ModelSwitches &switches, QWidget
     createParts();
     connectCommands();
     FormCreate();
+    // The chart's first picture is drawn while the window is shown.
+    m_controls.Chtshow->prepareBackground();
 
     // Fixed size: the client area plus the menu bar, no resizing, no maximize box.
     setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
