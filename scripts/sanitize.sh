@@ -11,9 +11,10 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 # The tests whose code runs on more than one thread: the HID reader threads and their hand-over
-# to the UI thread, the bridge poll's worker, and the journal's writer.
+# to the UI thread, the bridge poll's worker, the journal's writer, and the dial's face and the
+# chart's background drawn ahead.
 thread_tests=(tst_hidcontroller tst_hidlink tst_hidcablesource tst_hidplatform
-    tst_bridgepoll tst_bridgelink tst_bridgelibrary tst_recordjournal)
+    tst_bridgepoll tst_bridgelink tst_bridgelibrary tst_recordjournal tst_analogdial tst_chartview)
 
 case "${1:-}" in
 asan)

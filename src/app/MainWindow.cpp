@@ -63,6 +63,7 @@ MainWindow::MainWindow(Services services, const ModelSwitches &switches, QWidget
     buildFunctionBoard(client);
     buildGrid(client);
     buildDialPanel(client);
+    prepareDialFace();
     buildChart(client);
     buildRecallPanel(client);
     buildLimitPanel(client);
@@ -74,6 +75,8 @@ MainWindow::MainWindow(Services services, const ModelSwitches &switches, QWidget
     createParts();
     connectCommands();
     FormCreate();
+    // The chart's first picture is drawn while the window is shown.
+    m_controls.Chtshow->prepareBackground();
 
     // Fixed size: the client area plus the menu bar, no resizing, no maximize box.
     setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());

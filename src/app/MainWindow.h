@@ -70,6 +70,7 @@ private:
     void buildFunctionBoard(QWidget *client);
     void buildGrid(QWidget *client);
     void buildDialPanel(QWidget *client);
+    void prepareDialFace();
     void buildChart(QWidget *client);
     void buildRecallPanel(QWidget *client);
     void buildLimitPanel(QWidget *client);

@@ -15,6 +15,16 @@
 #include <QLabel>
 #include <QLineEdit>
 
+// The dial's face that FormCreate sets up, drawn on a thread while the rest of the window is
+// built. The switch boxes FormCreate reads will hold the switches the window was made with.
+void MainWindow::prepareDialFace()
+{
+    const ModelProfile profile = selectProfile(m_switches);
+    const std::optional<ProfileRow> row = profileRow(profile.scaleCode);
+    m_controls.KD1->prepareFace(profile.scaleCode,
+                                row ? row->dialScale : DialScale {4000, 400, 40, 80});
+}
+
 void MainWindow::FormCreate()
 {
     FormControls &c = m_controls;

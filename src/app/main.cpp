@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QByteArrayView>
 #include <QStyleFactory>
+#include <QThread>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
@@ -23,6 +24,10 @@
 
 #ifdef METERLINK_FONTCONFIG
 #include <fontconfig/fontconfig.h>
+#endif
+
+#ifdef METERLINK_DBUS
+#include <QDBusConnection>
 #endif
 
 namespace {
@@ -89,6 +94,21 @@ std::jthread prepareInBackground()
     });
 }
 
+// The first widget given a text asks the accessibility bridge whether a screen reader listens,
+// and the bridge first connects to the session bus: a round trip or two, or a failed attempt to
+// start a bus where there is none. Connected on a thread of its own while the application
+// connects to the display, the bus is ready when the bridge asks for it. Only the window
+// systems with that bridge need it; for others, such as offscreen, nothing is done.
+std::jthread connectSessionBusInBackground()
+{
+#ifdef METERLINK_DBUS
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.isEmpty() || platform.startsWith("xcb") || platform.startsWith("wayland"))
+        return std::jthread([] { QDBusConnection::sessionBus(); });
+#endif
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -111,7 +131,11 @@ int main(int argc, char *argv[])
     // The window's menus are its own, never the desktop's global menu bar; asking the desktop
     // whether it has one would start a session bus connection before the first picture.
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
+    // Qt takes the first thread that asks for its thread data as the program's main thread: this
+    // one asks before the threads below can.
+    QThread::currentThread();
     std::jthread preparation = prepareInBackground();
+    const std::jthread sessionBus = connectSessionBusInBackground();
     QApplication app(argc, argv);
     setApplicationInfo();
     QApplication::setStyle(QStyleFactory::create(u"Fusion"_qs));

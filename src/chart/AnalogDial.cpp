@@ -57,16 +57,61 @@ AnalogDial::AnalogDial(const DisplayState &display, const LimitState &limits, QW
     : QWidget(parent)
     , m_display(display)
     , m_limits(limits)
-    // The small sans-serif face of about 8 points (11 pixels) that the labels' offsets were
-    // made for: its digits are the 6 pixels wide the offsets centre them by.
-    , m_font(WindowLook::sansSerif(11, false))
+    , m_font(makeLabelFont())
     , m_bandDot(dotShape(QPen(Qt::black, 4)))
 {
-    m_font.setStyleStrategy(QFont::NoAntialias);
     // The picture covers the dial: nothing beneath it needs painting first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     fitToPanel();
     resize(m_image.size());
+}
+
+AnalogDial::~AnalogDial()
+{
+    if (m_preparedFace.valid())
+        m_preparedFace.wait();
+}
+
+QFont AnalogDial::makeLabelFont()
+{
+    // The small sans-serif face of about 8 points (11 pixels) that the labels' offsets were
+    // made for: its digits are the 6 pixels wide the offsets centre them by.
+    QFont font = WindowLook::sansSerif(11, false);
+    font.setStyleStrategy(QFont::NoAntialias);
+    return font;
+}
+
+void AnalogDial::prepareFace(const QString &scaleCode, const DialScale &scale)
+{
+    takePreparedFace();
+    fitToPanel();
+    const LimitState &l = m_limits;
+    m_preparedKey = FaceKey {
+        m_panel, scaleCode, scale,
+        BandLimits {l.upperLimitOn, l.UpperLimit, l.lowerLimitOn, l.LowerLimit}.effective()};
+    // The thread makes a font of its own: a font's loaded faces belong to the thread using it.
+    m_preparedFace = std::async(std::launch::async,
+                                [size = m_image.size(), bandDot = m_bandDot, key = m_preparedKey] {
+                                    return drawFace(size, makeLabelFont(), bandDot, key);
+                                });
+}
+
+void AnalogDial::takePreparedFace()
+{
+    if (!m_preparedFace.valid())
+        return;
+    QImage face = m_preparedFace.get();
+    if (face.size() == m_image.size()
+        && std::none_of(m_faces.cbegin(), m_faces.cend(),
+                        [&](const CachedFace &f) { return f.key == m_preparedKey; }))
+        addFace(std::move(m_preparedKey), std::move(face));
+}
+
+void AnalogDial::addFace(FaceKey key, QImage face)
+{
+    m_faces.prepend({std::move(key), std::move(face), m_nextFaceId++});
+    if (m_faces.size() > FaceCacheSize)
+        m_faces.removeLast();
 }
 
 QSize AnalogDial::sizeHint() const
@@ -100,6 +145,7 @@ void AnalogDial::fitToPanel()
 void AnalogDial::KDsetup(int mode)
 {
     Q_UNUSED(mode); // every caller passes 1
+    takePreparedFace();
     fitToPanel();
     const LimitState &l = m_limits;
     FaceKey key {
@@ -109,10 +155,8 @@ void AnalogDial::KDsetup(int mode)
     const auto hit = std::find_if(m_faces.begin(), m_faces.end(),
                                   [&](const CachedFace &f) { return f.key == key; });
     if (hit == m_faces.end()) {
-        QImage face = drawFace(key);
-        m_faces.prepend({std::move(key), std::move(face), m_nextFaceId++});
-        if (m_faces.size() > FaceCacheSize)
-            m_faces.removeLast();
+        QImage face = drawFace(m_image.size(), m_font, m_bandDot, key);
+        addFace(std::move(key), std::move(face));
     } else if (hit != m_faces.begin()) {
         m_faces.move(hit - m_faces.begin(), 0);
     }
@@ -141,23 +185,29 @@ void AnalogDial::KDsetup(int mode)
 
 DialTextExtent AnalogDial::labelExtent() const
 {
-    return [metrics = QFontMetrics(m_font)](const QString &text) {
+    return labelExtent(m_font);
+}
+
+DialTextExtent AnalogDial::labelExtent(const QFont &font)
+{
+    return [metrics = QFontMetrics(font)](const QString &text) {
         const QRect box(0, 0, metrics.horizontalAdvance(text), metrics.height());
         return box | metrics.boundingRect(text).translated(0, metrics.ascent());
     };
 }
 
-QImage AnalogDial::drawFace(const FaceKey &key) const
+QImage AnalogDial::drawFace(QSize size, const QFont &font, const QList<QPoint> &bandDot,
+                            const FaceKey &key)
 {
-    QImage face(m_image.size(), QImage::Format_RGB32);
+    QImage face(size, QImage::Format_RGB32);
     face.fill(Qt::white);
     const DialFaceLayout layout
-        = dialFaceLayout(key.panel, key.scaleCode, key.scale, labelExtent());
+        = dialFaceLayout(key.panel, key.scaleCode, key.scale, labelExtent(font));
 
     QPainter p(&face);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, false);
-    p.setFont(m_font);
+    p.setFont(font);
     p.setBrush(Qt::NoBrush); // the pen covers a dot's 2 x 2 box entirely
     const int ascent = p.fontMetrics().ascent();
 
@@ -180,7 +230,7 @@ QImage AnalogDial::drawFace(const FaceKey &key) const
     const QRect inside = face.rect();
     for (const DialFaceLayout::BandDot &dot : layout.band) {
         const QRgb ink = QRgb(bandInk(dot.count, key.limits));
-        for (const QPoint offset : m_bandDot) {
+        for (const QPoint offset : bandDot) {
             const QPoint q = dot.at + offset;
             if (inside.contains(q))
                 pixels[q.y() * stride + q.x()] = ink;

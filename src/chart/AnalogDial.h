@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QList>
 #include <QWidget>
+#include <future>
 #include <utility>
 #include <vector>
 
@@ -22,7 +23,11 @@ class AnalogDial : public QWidget
     Q_OBJECT
 public:
     AnalogDial(const DisplayState &display, const LimitState &limits, QWidget *parent);
+    ~AnalogDial() override;
 
+    // Draws the face for this scale and the present limits on a thread of its own, so that a
+    // KDsetup to come finds it drawn.
+    void prepareFace(const QString &scaleCode, const DialScale &scale);
     void KDsetup(int mode);
     void KDrun(int position);
     // Repaints what the calls since the last commit changed on the dial. The display sequence
@@ -60,7 +65,13 @@ private:
 
     QSize panelSize() const;
     void fitToPanel();
-    QImage drawFace(const FaceKey &key) const;
+    static QFont makeLabelFont();
+    static DialTextExtent labelExtent(const QFont &font);
+    static QImage drawFace(QSize size, const QFont &font, const QList<QPoint> &bandDot,
+                           const FaceKey &key);
+    void addFace(FaceKey key, QImage face);
+    // Puts a face prepareFace drew among the cached ones, waiting for it if need be.
+    void takePreparedFace();
     // Per row of the image, the columns some drawing may have changed.
     class RowSpans
     {
@@ -115,6 +126,8 @@ private:
     // Faces drawn lately, most recent first. A reading redraws the face every time, and
     // drawing the band dot by dot costs far more than a frame may take.
     QList<CachedFace> m_faces;
+    FaceKey m_preparedKey;
+    std::future<QImage> m_preparedFace;
     // The face m_image was last copied from, and where needles were drawn on it since.
     qint64 m_imageFace = -1;
     qint64 m_nextFaceId = 0;

@@ -26,7 +26,7 @@ ChartAxis axisOf(const ChartData &data, ChartSurface::Axis axis)
 
 ChartView::ChartView(QWidget *parent)
     : QFrame(parent)
-    , m_font(WindowLook::arial(11, false))
+    , m_font(labelFont())
 {
     setObjectName(u"Chtshow"_qs);
     setFrameStyle(QFrame::NoFrame);
@@ -36,6 +36,8 @@ ChartView::ChartView(QWidget *parent)
 
 ChartView::~ChartView()
 {
+    if (m_preparedBackground.valid())
+        m_preparedBackground.wait();
     m_data.setChangedHandler({});
 }
 
@@ -177,31 +179,64 @@ void ChartView::paintEvent(QPaintEvent *event)
     QPainter(this).drawPixmap(r, m_picture, QRectF(QPointF(r.topLeft()) * ratio, r.size() * ratio));
 }
 
-void ChartView::drawBackground(QPainter &painter, const ChartLayout &l) const
+QFont ChartView::labelFont()
 {
-    painter.fillRect(rect(), Qt::white);
+    return WindowLook::arial(11, false);
+}
+
+void ChartView::prepareBackground()
+{
+    if (m_preparedBackground.valid())
+        m_preparedBackground.wait();
+    const ChartLayout &l = cachedLayout();
+    m_preparedInputs = m_layoutInputs;
+    const qreal ratio = devicePixelRatioF();
+    // Drawn in the format of the pixmaps it will be copied into, so its pixels are theirs.
+    const QImage::Format format = QPixmap(1, 1).toImage().format();
+    m_preparedBackground
+        = std::async(std::launch::async, [l, ratio, format, area = QRect(QPoint(), size())] {
+              QImage picture(area.size() * ratio, format);
+              picture.setDevicePixelRatio(ratio);
+              QPainter painter(&picture);
+              // A font of the thread's own: a font's loaded faces belong to the thread using it.
+              drawBackground(painter, area, labelFont(), l);
+              return picture;
+          });
+}
+
+void ChartView::drawBackground(QPainter &painter, QRect rect, const QFont &font,
+                               const ChartLayout &l)
+{
+    painter.fillRect(rect, Qt::white);
     painter.setPen(GridColor);
     for (const ChartTick &tick : l.yTicks)
         painter.drawLine(l.gridLine(tick));
     for (const ChartTick &tick : l.xTicks)
         painter.drawLine(l.gridColumn(tick));
     // The axes and the frame lie outside the plot, so the series drawn later never cover them.
-    drawAxes(painter, l);
+    drawAxes(painter, font, l);
     painter.setPen(FrameColor);
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    painter.drawRect(rect.adjusted(0, 0, -1, -1));
 }
 
 void ChartView::drawAll(const ChartLayout &l)
 {
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = size() * ratio;
+    if (m_preparedBackground.valid()) {
+        QImage prepared = m_preparedBackground.get();
+        if (m_preparedInputs == m_layoutInputs && prepared.size() == pixels) {
+            m_background = QPixmap::fromImage(std::move(prepared));
+            m_backgroundInputs = m_layoutInputs;
+        }
+    }
     if (m_background.size() != pixels || m_backgroundInputs != m_layoutInputs) {
         if (m_background.size() != pixels) {
             m_background = QPixmap(pixels);
             m_background.setDevicePixelRatio(ratio);
         }
         QPainter painter(&m_background);
-        drawBackground(painter, l);
+        drawBackground(painter, rect(), m_font, l);
         m_backgroundInputs = m_layoutInputs;
     }
     if (m_picture.size() != pixels) {
@@ -257,10 +292,10 @@ void ChartView::drawColumns(const ChartLayout &l, const QRect &columns)
     copy.drawPixmap(columns, m_scratch, source);
 }
 
-void ChartView::drawAxes(QPainter &painter, const ChartLayout &l) const
+void ChartView::drawAxes(QPainter &painter, const QFont &font, const ChartLayout &l)
 {
-    const QFontMetrics fm(m_font);
-    painter.setFont(m_font);
+    const QFontMetrics fm(font);
+    painter.setFont(font);
     painter.setPen(FrameColor);
     painter.drawRect(l.frame());
 

@@ -11,6 +11,7 @@
 #include <QPointF>
 #include <QVector>
 #include <array>
+#include <future>
 #include <optional>
 #include <vector>
 
@@ -65,6 +66,10 @@ public:
     double axisMaximum(Axis axis) const override { return m_data.axisMaximum(axis); }
     bool scrollHorizontal(double offset) override { return m_data.scrollHorizontal(offset); }
 
+    // Draws the background, grid and axes for the chart as it stands on a thread of its own, so
+    // that the paint to come finds them drawn.
+    void prepareBackground();
+
     // The plot area in widget coordinates (its pixels, without the frame around it).
     QRect plotRect() const;
     // Where a point is drawn, in widget coordinates.
@@ -104,10 +109,12 @@ private:
     // nothing shown changed): only points were appended, all drawn point by point.
     bool appendedOnly(const ChartLayout &l, const Drawn &now, QRect &columns) const;
     void changed();
-    void drawBackground(QPainter &painter, const ChartLayout &l) const;
+    static QFont labelFont();
+    static void drawBackground(QPainter &painter, QRect rect, const QFont &font,
+                               const ChartLayout &l);
     void drawAll(const ChartLayout &l);
     void drawColumns(const ChartLayout &l, const QRect &columns);
-    void drawAxes(QPainter &painter, const ChartLayout &l) const;
+    static void drawAxes(QPainter &painter, const QFont &font, const ChartLayout &l);
     void drawSeries(QPainter &painter, const ChartLayout &l, int series, qint64 from = 0);
     void drawRun(QPainter &painter, const ChartLayout &l, bool area, const QColor &line);
 
@@ -117,6 +124,9 @@ private:
     std::optional<ChartLayout> m_layout;
     QPixmap m_background; // the background, grid and axes of m_backgroundInputs
     LayoutInputs m_backgroundInputs;
+    // The background prepareBackground() is drawing, for these inputs.
+    std::future<QImage> m_preparedBackground;
+    LayoutInputs m_preparedInputs;
     QPixmap m_picture; // the whole chart as m_drawn says
     QPixmap m_scratch;
     std::optional<Drawn> m_drawn;

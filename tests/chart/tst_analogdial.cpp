@@ -124,6 +124,8 @@ private Q_SLOTS:
     void faceIsTheDotByDotDrawing_data();
     void faceIsTheDotByDotDrawing();
     void remadeFacesMatchFreshOnes();
+    void preparedFaceIsTheDrawnFace_data();
+    void preparedFaceIsTheDrawnFace();
     void followsThePanelSize();
     void oddScalesDoNotBreak();
     void paintShowsTheImage();
@@ -560,6 +562,46 @@ void TestAnalogDial::remadeFacesMatchFreshOnes()
     check(u"10"_qs, ten, true, 1000);
     check(u"13"_qs, ten, true, 1000);
     check(u"4"_qs, DialScale {4000, 400, 40, 60}, false, 0);
+}
+
+void TestAnalogDial::preparedFaceIsTheDrawnFace_data()
+{
+    QTest::addColumn<QString>("preparedCode");
+    QTest::addColumn<DialScale>("preparedScale");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<DialScale>("scale");
+    QTest::addColumn<bool>("upperOn");
+    for (const ScaleChoice &s : Scales) {
+        const QString code = QString::fromUtf16(s.code);
+        QTest::addRow("%s", qPrintable(code)) << code << s.scale << code << s.scale << false;
+    }
+    const DialScale four {4000, 400, 40, 80};
+    const DialScale ten {1000, 1000, 100, 200};
+    QTest::newRow("limit on") << u"4"_qs << four << u"4"_qs << four << true;
+    QTest::newRow("prepared for another scale") << u"10"_qs << ten << u"4"_qs << four << false;
+}
+
+void TestAnalogDial::preparedFaceIsTheDrawnFace()
+{
+    // A face drawn on the preparing thread is the face KDsetup draws itself, and one prepared for
+    // a scale that is not set up after all changes nothing.
+    QFETCH(QString, preparedCode);
+    QFETCH(DialScale, preparedScale);
+    QFETCH(QString, code);
+    QFETCH(DialScale, scale);
+    QFETCH(bool, upperOn);
+    Dial prepared(code, scale);
+    prepared.state.limits.upperLimitOn = upperOn;
+    prepared.state.limits.UpperLimit = 1000;
+    prepared.dial->prepareFace(preparedCode, preparedScale);
+    prepared.dial->KDsetup(1);
+    prepared.dial->KDrun(scale.needleOffset);
+    Dial drawn(code, scale);
+    drawn.state.limits = prepared.state.limits;
+    drawn.dial->KDsetup(1);
+    drawn.dial->KDrun(scale.needleOffset);
+    const QString diff = differences(prepared.dial->image(), drawn.dial->image());
+    QVERIFY2(diff.isEmpty(), qPrintable(diff));
 }
 
 void TestAnalogDial::followsThePanelSize()

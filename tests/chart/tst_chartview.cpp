@@ -30,6 +30,8 @@ private Q_SLOTS:
     void unusualContentStillPaints();
     void labelsFitTheMargins_data();
     void labelsFitTheMargins();
+    void preparedBackgroundIsTheDrawnOne_data();
+    void preparedBackgroundIsTheDrawnOne();
     void screenMatchesAWholeRepaint_data();
     void screenMatchesAWholeRepaint();
 };
@@ -357,6 +359,33 @@ void TestChartView::labelsFitTheMargins()
             QVERIFY2(image.pixel(x, y) == White,
                      qPrintable(QString::number(x) + u","_qs + QString::number(y)));
     }
+}
+
+void TestChartView::preparedBackgroundIsTheDrawnOne_data()
+{
+    QTest::addColumn<double>("highestAfterPreparing");
+    QTest::newRow("as prepared") << 4000.0;
+    QTest::newRow("axis changed after preparing") << 2000.0;
+}
+
+void TestChartView::preparedBackgroundIsTheDrawnOne()
+{
+    // A background drawn on the preparing thread paints as the one the chart draws itself, and
+    // one prepared for axes that changed before the paint is not used.
+    QFETCH(double, highestAfterPreparing);
+    const auto setUp = [](ChartView &view) {
+        view.resize(373, 353);
+        view.setAxisMinimum(Axis::Value, -4000);
+        view.setAxisMaximum(Axis::Value, 4000);
+    };
+    ChartView prepared;
+    setUp(prepared);
+    prepared.prepareBackground();
+    prepared.setAxisMaximum(Axis::Value, highestAfterPreparing);
+    ChartView drawn;
+    setUp(drawn);
+    drawn.setAxisMaximum(Axis::Value, highestAfterPreparing);
+    QCOMPARE(shot(prepared), shot(drawn));
 }
 
 void TestChartView::screenMatchesAWholeRepaint_data()
