@@ -256,19 +256,17 @@ void SerialPortDriver::Poll()
     if (!IsOpen() || m_losing)
         return;
     ++m_pollCount;
-    char *to = m_buffer.data();
-    const qint64 room = m_buffer.size();
     // What the port took in while it watched the line comes first, then what waits on the device.
-    qint64 count = m_port.bytesAvailable() > 0 ? m_port.read(to, room) : 0;
+    qint64 count = takeBuffered();
+    const qint64 room = m_buffer.size();
     bool failed = false;
     if (m_streaming && count < room) {
-        const qint64 more = readDevice(to + count, room - count);
+        const qint64 more = readDevice(m_buffer.data() + count, room - count);
         failed = more < 0;
         if (more > 0)
             count += more;
     }
-    if (count > 0 && m_onReceiveData)
-        m_onReceiveData(this, m_buffer.constData(), int(count));
+    handOn(count);
     if (!IsOpen()) // the handler closed the port
         return;
     m_watchResumed = false;
@@ -276,6 +274,17 @@ void SerialPortDriver::Poll()
     setStreaming(m_ticksWithBytes >= 2);
     if (failed)
         readFailed();
+}
+
+qint64 SerialPortDriver::takeBuffered()
+{
+    return m_port.bytesAvailable() > 0 ? m_port.read(m_buffer.data(), m_buffer.size()) : 0;
+}
+
+void SerialPortDriver::handOn(qint64 count)
+{
+    if (count > 0 && m_onReceiveData)
+        m_onReceiveData(this, m_buffer.constData(), int(count));
 }
 
 qint64 SerialPortDriver::readDevice(char *to, qint64 room)
@@ -356,10 +365,7 @@ void SerialPortDriver::finishLoss(const QString &reason)
     if (!m_losing || !IsOpen()) // closed meanwhile
         return;
     m_losing = false;
-    const qint64 count
-        = m_port.bytesAvailable() > 0 ? m_port.read(m_buffer.data(), m_buffer.size()) : 0;
-    if (count > 0 && m_onReceiveData)
-        m_onReceiveData(this, m_buffer.constData(), int(count));
+    handOn(takeBuffered());
     if (!IsOpen()) // the handler closed the port
         return;
     ClosePort();

@@ -22,19 +22,14 @@ ReadingBatch::Scope::Scope()
 
 ReadingBatch::Scope::~Scope()
 {
-    if (openScopes > 1) {
-        --openScopes;
+    if (--openScopes > 0)
         return;
-    }
-    // Work run here may open a batch of its own: it runs at once, as outside one.
+    // What waits runs outside a batch; a batch it opens runs, at its end, what waits by then.
     while (!waiting.isEmpty()) {
         const Waiting next = waiting.takeFirst();
-        if (next.owner) {
-            openScopes = 0;
+        if (next.owner)
             next.work();
-        }
     }
-    openScopes = 0;
 }
 
 bool ReadingBatch::isOpen()
