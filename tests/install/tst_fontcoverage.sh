@@ -48,7 +48,10 @@ fi
 
 missing=0
 while read -r code place; do
-    if ! fc-list ":charset=$code" file | sed 's/: *$//' | grep -qxFf "$font_files"; then
+    # Listed in full first: grep -q ends at the first match, and under pipefail the listing it
+    # leaves unread would fail the check.
+    fonts=$(fc-list ":charset=$code" file | sed 's/: *$//')
+    if ! grep -qxFf "$font_files" <<< "$fonts"; then
         echo "FAIL: U+${code^^} ($place) is in no font of: ${packages[*]}" >&2
         missing=$((missing + 1))
     fi
