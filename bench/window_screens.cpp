@@ -111,15 +111,19 @@ int shoot(const QString &folder)
         w.window->state().counters.RecordNo = 100'001;
         w.window->recorder().model().rowsAppended();
         settle();
+        // Frames half a second apart, their readings rising from first by 7.
+        const auto record = [&w](int first, int count) {
+            for (int n = 0; n < count; ++n) {
+                w.clock.current = w.clock.current.addMSecs(500);
+                w.showFrame(u"A000"_qs + QString::number(first + n * 7) + u"0010D"_qs);
+                QApplication::processEvents();
+            }
+        };
         auto *grid = w.window->findChild<QTableView *>();
         if (grid)
             grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
         settle();
-        for (int n = 0; n < 5; ++n) {
-            w.clock.current = w.clock.current.addMSecs(500);
-            w.showFrame(u"A000"_qs + QString::number(1000 + n * 7) + u"0010D"_qs);
-            QApplication::processEvents();
-        }
+        record(1000, 5);
         ok = save(w, dir, "table-large-bottom") && ok;
         if (grid)
             grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum() / 2);
@@ -127,11 +131,7 @@ int shoot(const QString &folder)
         if (grid) {
             grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
             settle();
-            for (int n = 0; n < 2; ++n) {
-                w.clock.current = w.clock.current.addMSecs(500);
-                w.showFrame(u"A000"_qs + QString::number(2000 + n * 7) + u"0010D"_qs);
-                QApplication::processEvents();
-            }
+            record(2000, 2);
             // Three rows a notch.
             for (int n = 0; n < 1500; ++n) {
                 const QPointF at(20, 20);
