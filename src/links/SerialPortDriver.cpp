@@ -114,10 +114,7 @@ bool SerialPortDriver::OpenPort()
     m_emptyReadsInARow = 0;
     ApplySettings();
     // The port's watch on the line: the notifier it reads the device on.
-    m_streaming = false;
-    m_watchResumed = false;
-    m_ticksWithBytes = 0;
-    m_portWatch = nullptr;
+    forgetWatch();
 #ifdef Q_OS_UNIX
     for (QSocketNotifier *watch : m_port.findChildren<QSocketNotifier *>()) {
         if (watch->type() == QSocketNotifier::Read && watch->socket() == m_port.handle())
@@ -134,11 +131,8 @@ void SerialPortDriver::ClosePort()
         return;
     m_closing = true;
     m_poll.stop();
-    m_streaming = false;
-    m_watchResumed = false;
     m_losing = false;
-    m_ticksWithBytes = 0;
-    m_portWatch = nullptr;
+    forgetWatch();
     m_port.close();
     m_port.clearError();
     m_closing = false;
@@ -306,6 +300,14 @@ qint64 SerialPortDriver::readDevice(char *to, qint64 room)
     Q_UNUSED(room);
     return 0;
 #endif
+}
+
+void SerialPortDriver::forgetWatch()
+{
+    m_streaming = false;
+    m_watchResumed = false;
+    m_ticksWithBytes = 0;
+    m_portWatch = nullptr;
 }
 
 void SerialPortDriver::setStreaming(bool streaming)

@@ -119,12 +119,14 @@ private:
     void readFailed();
     void finishLoss(const QString &reason);
     // Reads what waits on the device, up to room bytes: the count, 0 for nothing waiting, or -1
-    // when the read failed (readFailed() has run then).
+    // when the read failed (for the caller to report with readFailed()).
     qint64 readDevice(char *to, qint64 room);
     // What the port took in while it watched the line, into the receive buffer: the count.
     qint64 takeBuffered();
     // Passes the first count bytes of the receive buffer to the handler, if there are any.
     void handOn(qint64 count);
+    // Forgets the port's watch and whether the line streamed: the port is opened or closed.
+    void forgetWatch();
     void setStreaming(bool streaming);
     void pushLineSettings();
     void failOpen(OpenFailure failure, const QString &reason);
