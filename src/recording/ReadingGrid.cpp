@@ -31,7 +31,9 @@ ReadingGrid::ReadingGrid(QWidget *parent)
     connect(m_window, &QAbstractItemModel::layoutAboutToBeChanged, this,
             [this] { m_pending = Pending::Everything; });
     // The row header repaints all it shows when it gains rows; rows added at the end change
-    // none of the rows shown, and the layout repaints the new ones where they show.
+    // none of the rows shown, and the layout repaints the new ones where they show. The header
+    // is held until every receiver of the new rows has had them: a header set on the grid after
+    // its model hears of them after the grid does.
     connect(m_window, &QAbstractItemModel::rowsAboutToBeInserted, this,
             [this](const QModelIndex &under, int first) {
                 QWidget *rows = verticalHeader()->viewport();
@@ -40,7 +42,17 @@ ReadingGrid::ReadingGrid(QWidget *parent)
                     return;
                 rows->setAttribute(Qt::WA_UpdatesDisabled, true);
                 m_rowHeaderHeld = true;
+                connect(m_window, &QAbstractItemModel::rowsInserted, this,
+                        &ReadingGrid::releaseRowHeader, Qt::SingleShotConnection);
             });
+}
+
+void ReadingGrid::releaseRowHeader()
+{
+    if (!m_rowHeaderHeld)
+        return;
+    verticalHeader()->viewport()->setAttribute(Qt::WA_UpdatesDisabled, false);
+    m_rowHeaderHeld = false;
 }
 
 QModelIndex gridIndex(QTableView *grid, const QModelIndex &tableIndex)
@@ -121,10 +133,6 @@ bool ReadingGrid::event(QEvent *event)
 
 void ReadingGrid::rowsInserted(const QModelIndex &parent, int start, int end)
 {
-    if (m_rowHeaderHeld) {
-        verticalHeader()->viewport()->setAttribute(Qt::WA_UpdatesDisabled, false);
-        m_rowHeaderHeld = false;
-    }
     const bool atEnd = !parent.isValid() && model() && end == model()->rowCount() - 1;
     if (m_pending == Pending::Nothing && atEnd) {
         m_pending = Pending::Appended;
@@ -622,9 +630,18 @@ void GridScrollBar::release()
 GridScrollBar::GridScrollBar(Qt::Orientation orientation, QWidget *parent)
     : QScrollBar(orientation, parent)
 {
-    // The style paints every pixel of the bar: the grid and the window beneath it need no
-    // painting first when the handle moves.
     setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+bool GridScrollBar::event(QEvent *event)
+{
+    const bool done = QScrollBar::event(event);
+    // The style paints every pixel of the bar: the grid and the window beneath it need no
+    // painting first when the handle moves. Styles turn this off as they polish a scroll bar,
+    // so it is turned on again after them.
+    if (event->type() == QEvent::Polish || event->type() == QEvent::StyleChange)
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    return done;
 }
 
 void GridScrollBar::paintEvent(QPaintEvent *event)

@@ -92,6 +92,7 @@ private:
     void moveWindow(int first, int end);
     void showWholeTable();
     void rowsAddedBelow(int rows);
+    void releaseRowHeader();
     bool fitRowRange();
     // The headers' offsets have moved since they were these: the cells shown move with them.
     void moveCells(QPoint offsetsBefore);
@@ -131,6 +132,7 @@ public:
     void release();
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:

@@ -5,8 +5,10 @@
 #include "support/TestWindow.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QHeaderView>
 #include <QImage>
+#include <QPaintEvent>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyleOptionSlider>
@@ -25,6 +27,7 @@ class TestReadingGrid : public QObject
 private Q_SLOTS:
     void screenMatchesTheGridAsRowsCome_data();
     void screenMatchesTheGridAsRowsCome();
+    void aReadingRepaintsTheRowsItChanges();
     void keysMoveThroughALongTable();
     void aWindowOfTheTableShowsWhatTheWholeTableShows_data();
     void aWindowOfTheTableShowsWhatTheWholeTableShows();
@@ -271,6 +274,83 @@ void TestReadingGrid::screenMatchesTheGridAsRowsCome()
     grid->doItemsLayout();
     QVERIFY2(layoutOf(grid) == kept,
              qPrintable(text(kept) + u" laid out afresh: "_qs + text(layoutOf(grid))));
+}
+
+namespace {
+
+// The regions painted in the given widgets, in the window's coordinates.
+class PaintedRegions : public QObject
+{
+public:
+    PaintedRegions(QWidget *window, const QList<QWidget *> &widgets)
+        : m_window(window)
+    {
+        for (QWidget *widget : widgets)
+            widget->installEventFilter(this);
+    }
+    QRegion of(QWidget *widget) const { return m_painted.value(widget); }
+    QRegion all() const
+    {
+        QRegion r;
+        for (const QRegion &painted : m_painted)
+            r += painted;
+        return r;
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            auto *widget = static_cast<QWidget *>(watched);
+            m_painted[widget] += static_cast<QPaintEvent *>(event)->region().translated(
+                widget->mapTo(m_window, QPoint()));
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+    QHash<QWidget *, QRegion> m_painted;
+};
+
+} // namespace
+
+// A reading followed at the bottom of the grid repaints the new row and the one it takes the
+// current row from, in the cells and in the row header, and the scroll bar alone where its
+// handle moves: not the row header's other rows, nor the grid and window beneath the bar.
+void TestReadingGrid::aReadingRepaintsTheRowsItChanges()
+{
+    TestWindow w;
+    w.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    auto *grid = w.find<QTableView>(u"DBGrid1"_qs);
+    fill(w, 14); // short enough that each row moves the handle
+    QScrollBar *bar = grid->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    QApplication::processEvents();
+
+    QWidget *rowHeader = grid->verticalHeader()->viewport();
+    QList<QWidget *> beneathBar;
+    for (QWidget *under = bar->parentWidget(); under; under = under->parentWidget())
+        beneathBar << under;
+    PaintedRegions painted(w.window.get(), QList<QWidget *> {rowHeader, bar} + beneathBar);
+    const QRect handleBefore = handleOf(bar);
+    QVERIFY(!w.showFrame(u"A00012340010D"_qs));
+    QApplication::processEvents();
+
+    const int rowHeight = grid->verticalHeader()->defaultSectionSize();
+    const QRegion header = painted.of(rowHeader);
+    QVERIFY(!header.isEmpty());
+    QVERIFY2(header.boundingRect().height() <= 2 * rowHeight,
+             qPrintable(u"the row header repainted %1 pixels high"_qs.arg(
+                 header.boundingRect().height())));
+    QVERIFY(handleOf(bar) != handleBefore);
+    const QRect barRect(bar->mapTo(w.window.get(), QPoint()), bar->size());
+    QVERIFY(painted.of(bar).intersects(barRect));
+    for (QWidget *under : std::as_const(beneathBar))
+        QVERIFY2(!painted.of(under).intersects(barRect),
+                 qPrintable(under->objectName() + u" was painted beneath the scroll bar"_qs));
+    QVERIFY(screenIsAfresh(w));
 }
 
 // The keys move the current row through a long table as the table view always did, and the
