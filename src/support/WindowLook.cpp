@@ -1,13 +1,30 @@
 #include "support/WindowLook.h"
 
+#include <QFontDatabase>
+#include <QSet>
+
 namespace WindowLook {
+
+QStringList installedFamily(const QStringList &families)
+{
+    static const QSet<QString> present = [] {
+        QSet<QString> names;
+        for (const QString &family : QFontDatabase::families())
+            names.insert(family.toCaseFolded());
+        return names;
+    }();
+    for (const QString &family : families)
+        if (present.contains(family.toCaseFolded()))
+            return {family};
+    return families;
+}
 
 namespace {
 
 QFont make(const QStringList &families, int pixelHeight, bool bold, bool italic)
 {
     QFont f;
-    f.setFamilies(families);
+    f.setFamilies(installedFamily(families));
     f.setPixelSize(pixelHeight);
     f.setBold(bold);
     f.setItalic(italic);
