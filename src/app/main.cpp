@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/DefaultFamily.h"
 #include "app/ExitCommand.h"
 #include "app/MainWindow.h"
 #include "links/SystemPorts.h"
@@ -79,15 +80,16 @@ void loadPicturePlugins()
 #endif
 
 // Work the first picture waits for that needs no display: the system's font configuration
-// (dozens of files of rules, read by the first text the window measures) and the plugins that
-// draw its pictures. Done on a thread of its own while the application connects to the display,
-// it is ready before the window is built.
-std::jthread prepareInBackground()
+// (dozens of files of rules, read by the first text the window measures), the stand-in for the
+// default family, and the plugins that draw its pictures. Done on a thread of its own while the
+// application connects to the display, it is ready before the window is built.
+std::jthread prepareInBackground(DefaultFamily &defaults)
 {
-    return std::jthread([] {
+    return std::jthread([&defaults] {
 #ifdef METERLINK_FONTCONFIG
         FcInit();
 #endif
+        findDefaultStandIn(defaults);
 #ifdef METERLINK_QT_PLUGINS
         loadPicturePlugins();
 #endif
@@ -134,7 +136,8 @@ int main(int argc, char *argv[])
     // Qt takes the first thread that asks for its thread data as the program's main thread: this
     // one asks before the threads below can.
     QThread::currentThread();
-    std::jthread preparation = prepareInBackground();
+    DefaultFamily defaultFamily;
+    std::jthread preparation = prepareInBackground(defaultFamily);
     const std::jthread sessionBus = connectSessionBusInBackground();
     QApplication app(argc, argv);
     setApplicationInfo();
@@ -145,6 +148,7 @@ int main(int argc, char *argv[])
         return answer(options);
 
     preparation.join();
+    nameDefaultStandIn(defaultFamily);
 
     QtPrompts prompts;
     Clock clock;

@@ -5,16 +5,21 @@
 
 namespace WindowLook {
 
-QStringList installedFamily(const QStringList &families)
+bool isInstalled(const QString &family)
 {
     static const QSet<QString> present = [] {
         QSet<QString> names;
-        for (const QString &family : QFontDatabase::families())
-            names.insert(family.toCaseFolded());
+        for (const QString &name : QFontDatabase::families())
+            names.insert(name.toCaseFolded());
         return names;
     }();
+    return present.contains(family.toCaseFolded());
+}
+
+QStringList installedFamily(const QStringList &families)
+{
     for (const QString &family : families)
-        if (present.contains(family.toCaseFolded()))
+        if (isInstalled(family))
             return {family};
     return families;
 }

@@ -22,6 +22,8 @@ inline const QColor Silver(0xC0, 0xC0, 0xC0);
 // for each, before the first picture). Named alone, the face is found at once, and stand-ins
 // are looked for only if a text needs a character the face lacks.
 QStringList installedFamily(const QStringList &families);
+// Whether Qt's font database has the family (as it was when first asked; case aside).
+bool isInstalled(const QString &family);
 
 QFont sansSerif(int pixelHeight, bool bold); // "MS Sans Serif"
 QFont arial(int pixelHeight, bool bold, bool italic = false);
