@@ -22,7 +22,9 @@ inline const QColor Silver(0xC0, 0xC0, 0xC0);
 // for each, before the first picture). Named alone, the face is found at once, and stand-ins
 // are looked for only if a text needs a character the face lacks.
 QStringList installedFamily(const QStringList &families);
-// Whether Qt's font database has the family (as it was when first asked; case aside).
+// Whether Qt's font database lists the family (as it was when first asked; case aside). Qt also
+// lists its generic names ("Sans Serif", "Serif", "Monospace"), which have no face of their own;
+// the window's design names real families only.
 bool isInstalled(const QString &family);
 
 QFont sansSerif(int pixelHeight, bool bold); // "MS Sans Serif"
