@@ -123,39 +123,68 @@ sleep "$warmup"
 
 # The window's time on a processor, in nanoseconds: the scheduler's own account of each of its
 # threads (clock ticks round 30 s at 4 readings/s to a tenth of the figure). A thread that ends
-# takes its account with it: then the process's user and system clock ticks, which keep it.
+# takes its account with it, so the accounts are read every second and an ended thread counts
+# with the last one read (what it ran in its last second, its ending, is missed: a thread pool's
+# idle thread ending costs microseconds). Without the scheduler's accounts, the process's user
+# and system clock ticks.
+declare -A first=() last=()
+read_accounts() {
+    local f tid v rest
+    for f in /proc/"$window_pid"/task/*/schedstat; do
+        tid=${f%/schedstat}
+        tid=${tid##*/}
+        read -r v rest < "$f" 2> /dev/null || continue
+        last[$tid]=$v
+    done
+}
 hz=$(getconf CLK_TCK)
 clock_ticks() { awk -v hz="$hz" '{ printf "%.0f", ($14 + $15) * 1e9 / hz }' "/proc/$window_pid/stat"; }
-threads() { ls "/proc/$window_pid/task" | sort; }
-if [ -r "/proc/$window_pid/schedstat" ]; then
-    ticks() { cat /proc/"$window_pid"/task/*/schedstat 2> /dev/null | awk '{ s += $1 } END { printf "%.0f", s }'; }
-else
-    ticks() { clock_ticks; }
-fi
 sent() { grep -c '^A' "$work/frames" || true; }
-threads0=$(threads)
+precise=0
+[ -r "/proc/$window_pid/schedstat" ] && precise=1
 c0=$(clock_ticks)
-t0=$(ticks)
 s0=$(sent)
 start=$(date +%s%N)
+if [ "$precise" = 1 ]; then
+    read_accounts
+    for tid in "${!last[@]}"; do
+        first[$tid]=${last[$tid]}
+    done
+fi
+perf_pid=""
 if [ -n "${WINDOW_CPU_PERF:-}" ]; then
     perf record -q --call-graph dwarf,16384 -F ${WINDOW_CPU_PERF_FREQ:-1000} -o "$WINDOW_CPU_PERF" -p "$window_pid" \
-        -- sleep "$seconds" > /dev/null 2>&1
-else
-    sleep "$seconds"
+        -- sleep "$seconds" > /dev/null 2>&1 &
+    perf_pid=$!
 fi
-t1=$(ticks)
+finish=$((start + seconds * 1000000000))
+while :; do
+    now=$(date +%s%N)
+    [ "$now" -ge "$finish" ] && break
+    left=$(((finish - now) / 1000000))
+    if [ "$left" -ge 1000 ]; then
+        sleep 1
+    else
+        sleep "$(printf '0.%03d' "$left")"
+    fi
+    [ "$precise" = 1 ] && read_accounts
+done
 c1=$(clock_ticks)
 s1=$(sent)
-if [ -n "$(comm -23 <(echo "$threads0") <(threads))" ]; then
-    t0=$c0
-    t1=$c1
+[ -n "$perf_pid" ] && wait "$perf_pid"
+if [ "$precise" = 1 ]; then
+    t=0
+    for tid in "${!last[@]}"; do
+        t=$((t + last[$tid] - ${first[$tid]:-0}))
+    done
+else
+    t=$((c1 - c0))
 fi
 end=$(date +%s%N)
 kill -0 "$window_pid" 2> /dev/null || { echo "window-cpu: the window ended early" >&2; exit 1; }
 holds_line || { echo "window-cpu: the window let go of the line" >&2; exit 1; }
 
-awk -v t="$((t1 - t0))" -v ns="$((end - start))" -v n="$((s1 - s0))" \
+awk -v t="$t" -v ns="$((end - start))" -v n="$((s1 - s0))" \
     -v rate="$rate" -v script="$script" 'BEGIN {
         wall = ns / 1e9
         printf "window CPU: %.2f %% of one core over %.1f s (%d readings sent, %.1f/s, script %s)\n",

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <algorithm>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -15,6 +16,11 @@ namespace {
 // Empty reads in a row, with no byte between them, after which a device that still looks present
 // is given up all the same: it keeps saying it has input and never gives any.
 constexpr int EmptyReadLimit = 1000;
+// How long the line counts as streaming after its last bytes. While it streams, each tick reads
+// the device itself (a read that finds nothing costs far less than a wake-up) and the port's
+// watch stays off: a meter sending a few readings a second then wakes the window only on the
+// ticks, not once more for each reading's bytes.
+constexpr int StreamingHangMs = 1000;
 } // namespace
 
 SerialPortDriver::SerialPortDriver(PortNames &portNames, QObject *parent)
@@ -27,7 +33,10 @@ SerialPortDriver::SerialPortDriver(PortNames &portNames, QObject *parent)
     m_poll.setTimerType(Qt::CoarseTimer);
     connect(&m_poll, &QTimer::timeout, this, &SerialPortDriver::Poll);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialPortDriver::onError);
-    connect(&m_port, &QSerialPort::readyRead, this, [this] { m_emptyReadsInARow = 0; });
+    connect(&m_port, &QSerialPort::readyRead, this, [this] {
+        m_emptyReadsInARow = 0;
+        ++m_watchWakes;
+    });
 }
 
 SerialPortDriver::~SerialPortDriver()
@@ -264,8 +273,16 @@ void SerialPortDriver::Poll()
     if (!IsOpen()) // the handler closed the port
         return;
     m_watchResumed = false;
-    m_ticksWithBytes = count > 0 && !failed ? m_ticksWithBytes + 1 : 0;
-    setStreaming(m_ticksWithBytes >= 2);
+    if (failed) {
+        m_quietTicks = streamingHangTicks();
+        setStreaming(false);
+    } else if (count > 0) {
+        // Bytes again soon after the last: the line streams, if only a reading every few ticks.
+        setStreaming(m_quietTicks < streamingHangTicks());
+        m_quietTicks = 0;
+    } else if (++m_quietTicks >= streamingHangTicks()) {
+        setStreaming(false);
+    }
     if (failed)
         readFailed();
 }
@@ -284,9 +301,23 @@ void SerialPortDriver::handOn(qint64 count)
 qint64 SerialPortDriver::readDevice(char *to, qint64 room)
 {
 #ifdef Q_OS_UNIX
+    // Asked first whether anything waits: the port reads with a minimum of no bytes, so a read
+    // of a quiet line returns nothing at all, just as the end of the input does.
+    const int fd = int(m_port.handle());
+    pollfd state {};
+    state.fd = fd;
+    state.events = POLLIN;
+    int ready;
+    do
+        ready = ::poll(&state, 1, 0);
+    while (ready < 0 && errno == EINTR);
+    if (ready == 0)
+        return 0;
+    if (ready < 0 || !(state.revents & POLLIN))
+        return -1; // hung up or failed, with nothing left to read
     ssize_t got;
     do
-        got = ::read(int(m_port.handle()), to, size_t(room));
+        got = ::read(fd, to, size_t(room));
     while (got < 0 && errno == EINTR);
     if (got > 0) {
         m_emptyReadsInARow = 0;
@@ -302,11 +333,16 @@ qint64 SerialPortDriver::readDevice(char *to, qint64 room)
 #endif
 }
 
+int SerialPortDriver::streamingHangTicks() const
+{
+    return std::max(2, StreamingHangMs / std::max(1, int(m_pollingDelay)));
+}
+
 void SerialPortDriver::forgetWatch()
 {
     m_streaming = false;
     m_watchResumed = false;
-    m_ticksWithBytes = 0;
+    m_quietTicks = streamingHangTicks();
     m_portWatch = nullptr;
 }
 

@@ -103,6 +103,8 @@ public:
     int pollCount() const { return m_pollCount; }
     // Read errors that turned out to be empty reads of a device still present.
     int emptyReadCount() const { return m_emptyReads; }
+    // Times the port's watch woke for input and took it in between ticks.
+    int watchWakeCount() const { return m_watchWakes; }
     const char *receiveBuffer() const { return m_buffer.constData(); }
 
 Q_SIGNALS:
@@ -128,6 +130,8 @@ private:
     // Forgets the port's watch and whether the line streamed: the port is opened or closed.
     void forgetWatch();
     void setStreaming(bool streaming);
+    // Ticks without bytes after which the line no longer counts as streaming.
+    int streamingHangTicks() const;
     void pushLineSettings();
     void failOpen(OpenFailure failure, const QString &reason);
 
@@ -140,7 +144,7 @@ private:
     bool m_streaming = false;
     bool m_watchResumed = false; // the watch was turned back on since the last tick
     bool m_losing = false; // the device is gone; the port closes once its read is over
-    int m_ticksWithBytes = 0; // in a row
+    int m_quietTicks = 0; // ticks without bytes since the last with some
 
     SerialPortNumber m_portNumber = PortCOM2;
     SerialBaudRate m_baudRate = Baud9600;
@@ -160,6 +164,7 @@ private:
     QString m_openFailureReason;
     int m_pollCount = 0;
     int m_emptyReads = 0;
+    int m_watchWakes = 0;
     int m_emptyReadsInARow = 0;
     QString m_openPath;
     bool m_closing = false;

@@ -28,6 +28,7 @@ private Q_SLOTS:
     void vanishedDeviceClosesOnce();
     void emptyReadKeepsThePortOpen();
     void streamArrivesWholeAcrossPauses();
+    void fewReadingsASecondAreReadOnTheTicks();
     void hangUpInTheStreamClosesOnce();
     void bytesTakenInBeforeAHangUpArePassedOn();
 
@@ -308,6 +309,45 @@ void TestSerialPortDriver::streamArrivesWholeAcrossPauses()
     QVERIFY2(lost.isEmpty(), qPrintable(lost.value(0).value(0).toString()));
     QVERIFY(m_driver->IsOpen());
     QCOMPARE(m_driver->emptyReadCount(), 0);
+}
+
+void TestSerialPortDriver::fewReadingsASecondAreReadOnTheTicks()
+{
+    // A reading every five ticks, as a meter sending a few a second: once two have come, the
+    // ticks read the device and the port no longer wakes for each reading's bytes. A quiet tick
+    // is not a failed read. After a pause longer than a second the port watches the line again,
+    // and a hang-up is still told once.
+    m_driver->setPollingDelay(20);
+    QSignalSpy lost(m_driver.get(), &SerialPortDriver::deviceLost);
+    QVERIFY(m_driver->OpenPort());
+    const QByteArray frame("\n00012340010\r");
+    int wakesAfterTwo = -1;
+    for (int i = 0; i < 10; ++i) {
+        QVERIFY(m_pty->write(frame));
+        QVERIFY(waitForBytes((i + 1) * frame.size()));
+        if (i == 1)
+            wakesAfterTwo = m_driver->watchWakeCount();
+        QTest::qWait(100);
+    }
+    QCOMPARE(m_chunks.join(), frame.repeated(10));
+    QCOMPARE(m_driver->watchWakeCount(), wakesAfterTwo);
+    QCOMPARE(m_driver->emptyReadCount(), 0);
+
+    QTest::qWait(1300);
+    QVERIFY(m_pty->write(frame));
+    QVERIFY(waitForBytes(11 * frame.size()));
+    QCOMPARE(m_driver->watchWakeCount(), wakesAfterTwo + 1);
+
+    QVERIFY(m_pty->write(frame));
+    QVERIFY(waitForBytes(12 * frame.size()));
+    QTest::qWait(100);
+    m_pty->closeMaster();
+    QVERIFY(lost.wait(3000));
+    QVERIFY2(lost.first().first().toString().contains(u"hung up"_qs),
+             qPrintable(lost.first().first().toString()));
+    QTest::qWait(200);
+    QCOMPARE(lost.count(), 1);
+    QCOMPARE(m_chunks.join(), frame.repeated(12));
 }
 
 void TestSerialPortDriver::hangUpInTheStreamClosesOnce()
