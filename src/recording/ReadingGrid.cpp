@@ -6,7 +6,9 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QPaintEngine>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QSignalBlocker>
 #include <QStyleOptionSlider>
 
@@ -18,6 +20,12 @@ ReadingGrid::ReadingGrid(QWidget *parent)
     setVerticalScrollBar(m_rowsBar);
     setHorizontalScrollBar(m_columnsBar);
     setHorizontalHeader(new GridTitles(this));
+    // The lines between the cells are drawn by the grid: the table view strokes each with a pen,
+    // the costliest part of a new row's repaint, where a solid line one pixel wide is a filled
+    // rectangle. The view's own lines are turned off by their pen alone, so the cells still leave
+    // them their pixel.
+    m_lineStyle = gridStyle();
+    setGridStyle(Qt::NoPen);
     m_window = new RowWindow(this);
     m_window->onRowsBelow = [this](int rows) {
         rowsAddedBelow(rows);
@@ -45,6 +53,91 @@ ReadingGrid::ReadingGrid(QWidget *parent)
                 connect(m_window, &QAbstractItemModel::rowsInserted, this,
                         &ReadingGrid::releaseRowHeader, Qt::SingleShotConnection);
             });
+}
+
+void ReadingGrid::paintEvent(QPaintEvent *event)
+{
+    QTableView::paintEvent(event);
+    if (showGrid() && m_lineStyle != Qt::NoPen)
+        paintGridLines(event->region());
+}
+
+void ReadingGrid::paintGridLines(const QRegion &region)
+{
+    // Where the table view puts its lines: below each row and right of each column shown in each
+    // rectangle of the region, across the rectangle cut to the cells' extent (and none along the
+    // top or the side where a header is hidden).
+    const QHeaderView *rows = verticalHeader();
+    const QHeaderView *columns = horizontalHeader();
+    if (columns->count() == 0 || rows->count() == 0 || !itemDelegate())
+        return;
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QColor colour
+        = QColor::fromRgba(QRgb(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
+    const bool rightToLeft = isRightToLeft();
+    const int cellsRight = columns->length() - columns->offset() - (rightToLeft ? 0 : 1);
+    const int cellsBottom = rows->length() - rows->offset() - 1;
+
+    QPainter painter(viewport());
+    const bool filled = m_lineStyle == Qt::SolidLine
+        && painter.paintEngine()->type() == QPaintEngine::Raster
+        && painter.deviceTransform().type() <= QTransform::TxTranslate;
+    painter.setPen(QPen(colour, 1, m_lineStyle));
+    // A line from one point to another, both ends included, as the pen draws it.
+    const auto line = [&](int x1, int y1, int x2, int y2) {
+        if (filled)
+            painter.fillRect(QRect(QPoint(std::min(x1, x2), std::min(y1, y2)),
+                                   QPoint(std::max(x1, x2), std::max(y1, y2))),
+                             colour);
+        else
+            painter.drawLine(x1, y1, x2, y2);
+    };
+
+    for (QRect dirty : region) {
+        dirty.setBottom(std::min(dirty.bottom(), cellsBottom));
+        if (rightToLeft)
+            dirty.setLeft(std::max(dirty.left(), viewport()->width() - cellsRight));
+        else
+            dirty.setRight(std::min(dirty.right(), cellsRight));
+        int left = columns->visualIndexAt(dirty.left());
+        int right = columns->visualIndexAt(dirty.right());
+        if (rightToLeft)
+            std::swap(left, right);
+        if (left == -1)
+            left = 0;
+        if (right == -1)
+            right = columns->count() - 1;
+        int bottom = rows->visualIndexAt(dirty.bottom());
+        if (bottom == -1)
+            bottom = rows->count() - 1;
+        int top = 0;
+        if (alternatingRowColors() && rows->sectionsHidden()) {
+            const int offset = rows->offset();
+            for (int y = 0; (y += rows->sectionSize(top)) <= offset && top < bottom; ++top) { }
+        } else {
+            top = rows->visualIndexAt(dirty.top());
+        }
+        if (top == -1 || top > bottom)
+            continue;
+        while (bottom > 0 && rows->isSectionHidden(rows->logicalIndex(bottom)))
+            --bottom;
+        for (int visual = top; visual <= bottom; ++visual) {
+            const int row = rows->logicalIndex(visual);
+            if (rows->isSectionHidden(row))
+                continue;
+            const int y = rowViewportPosition(row) + rowHeight(row) - 1;
+            line(dirty.left(), y, dirty.right(), y);
+        }
+        for (int visual = left; visual <= right; ++visual) {
+            const int column = columns->logicalIndex(visual);
+            if (columns->isSectionHidden(column))
+                continue;
+            const int x
+                = columnViewportPosition(column) + (rightToLeft ? 0 : columnWidth(column) - 1);
+            line(x, dirty.top(), x, dirty.bottom());
+        }
+    }
 }
 
 void ReadingGrid::releaseRowHeader()

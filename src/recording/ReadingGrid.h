@@ -62,6 +62,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void focusInEvent(QFocusEvent *event) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
@@ -71,6 +72,8 @@ protected:
 
 private:
     class WindowBar;
+    // The lines between the cells, where the table view would stroke them, within region.
+    void paintGridLines(const QRegion &region);
     // The current row and the selection, in the table's rows.
     struct Aside
     {
@@ -102,6 +105,8 @@ private:
     Pending m_pending = Pending::Everything;
     int m_firstAppended = 0;
     bool m_laysOutAppended = false;
+    // The style of the lines between the cells; the table view's own pen draws none.
+    Qt::PenStyle m_lineStyle = Qt::SolidLine;
     bool m_rowHeaderHeld = false;
     bool m_followsAppended = false;
     RowWindow *m_window = nullptr;

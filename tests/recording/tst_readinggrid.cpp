@@ -11,6 +11,7 @@
 #include <QPaintEvent>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStandardItemModel>
 #include <QStyleOptionSlider>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -32,6 +33,8 @@ private Q_SLOTS:
     void aWindowOfTheTableShowsWhatTheWholeTableShows_data();
     void aWindowOfTheTableShowsWhatTheWholeTableShows();
     void tableIndexesReachRowsOutsideTheWindow();
+    void linesBetweenCellsAreTheTableViews_data();
+    void linesBetweenCellsAreTheTableViews();
 };
 
 namespace {
@@ -502,6 +505,73 @@ void TestReadingGrid::tableIndexesReachRowsOutsideTheWindow()
     QCOMPARE(grid->tableRow(grid->rowAt(0)), 0);
     QCOMPARE(grid->verticalScrollBar()->value(), 0);
     QVERIFY(screenIsAfresh(w));
+}
+
+void TestReadingGrid::linesBetweenCellsAreTheTableViews_data()
+{
+    QTest::addColumn<Qt::LayoutDirection>("direction");
+    QTest::addColumn<bool>("alternate");
+    QTest::addColumn<bool>("hideSections");
+    QTest::addColumn<bool>("hideHeaders");
+    QTest::addColumn<int>("scrolled");
+    QTest::newRow("plain") << Qt::LeftToRight << false << false << false << 0;
+    QTest::newRow("alternate rows, scrolled") << Qt::LeftToRight << true << false << false << 3;
+    QTest::newRow("hidden row and column") << Qt::LeftToRight << true << true << false << 2;
+    QTest::newRow("no headers") << Qt::LeftToRight << false << false << true << 0;
+    QTest::newRow("right to left") << Qt::RightToLeft << true << true << false << 1;
+}
+
+void TestReadingGrid::linesBetweenCellsAreTheTableViews()
+{
+    // The grid draws the lines between its cells itself: the same pixels as the table view's
+    // own, for the whole grid and for the strips a new row repaints, wherever the cells end.
+    QFETCH(Qt::LayoutDirection, direction);
+    QFETCH(bool, alternate);
+    QFETCH(bool, hideSections);
+    QFETCH(bool, hideHeaders);
+    QFETCH(int, scrolled);
+    QStandardItemModel model(20, 4);
+    for (int row = 0; row < model.rowCount(); ++row)
+        for (int column = 0; column < model.columnCount(); ++column)
+            model.setItem(row, column, new QStandardItem(u"%1.%2"_qs.arg(row).arg(column)));
+    ReadingGrid grid;
+    QTableView view;
+    for (QTableView *table : {static_cast<QTableView *>(&grid), &view}) {
+        table->setLayoutDirection(direction);
+        table->setModel(&model);
+        table->setAlternatingRowColors(alternate);
+        table->resize(300, 200); // wider than the columns: the lines end where the cells do
+        table->horizontalHeader()->setVisible(!hideHeaders);
+        table->verticalHeader()->setVisible(!hideHeaders);
+        if (hideSections) {
+            table->setRowHidden(1, true);
+            table->setColumnHidden(2, true);
+        }
+        table->show();
+        QVERIFY(QTest::qWaitForWindowExposed(table));
+        table->verticalScrollBar()->setValue(scrolled);
+    }
+    QApplication::processEvents();
+    QCOMPARE(grid.viewport()->size(), view.viewport()->size());
+    const QSize size = grid.viewport()->size();
+    const int rowHeight = view.rowHeight(0);
+    const QList<QRegion> regions {
+        QRegion(QRect(QPoint(0, 0), size)),
+        QRegion(0, size.height() - 2 * rowHeight, size.width(), 2 * rowHeight)
+            + QRegion(0, rowHeight / 2, size.width(), rowHeight),
+        QRegion(size.width() - 40, 0, 40, size.height()),
+    };
+    for (const QRegion &region : regions) {
+        QImage drawn(size, QImage::Format_ARGB32_Premultiplied);
+        QImage expected(size, QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::magenta);
+        expected.fill(Qt::magenta);
+        grid.viewport()->render(&drawn, QPoint(), region);
+        view.viewport()->render(&expected, QPoint(), region);
+        QVERIFY2(drawn == expected,
+                 qPrintable(u"the lines differ within %1"_qs.arg(
+                     QDebug::toString(region.boundingRect()))));
+    }
 }
 
 QTEST_MAIN(TestReadingGrid)
