@@ -4,8 +4,12 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QTextLayout>
+#include <cmath>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -249,6 +253,107 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
 {
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
+    // A cell of text alone, painted on the raster engine without scaling, leaves pixels that
+    // depend on nothing but what it shows, how, and the plain ground it is painted on: those of
+    // an earlier cell alike are copied. A cell is kept only if it was painted whole (within the
+    // region being painted, no clip of the caller's) on a ground of one colour.
+    PictureSpot spot = pictureSpot(painter, opt, index.column());
+    if (spot.image) {
+        if (const QImage *kept = m_pictures.find(spot.key)) {
+            const QPainter::CompositionMode mode = painter->compositionMode();
+            painter->setCompositionMode(QPainter::CompositionMode_Source);
+            painter->drawImage(opt.rect.topLeft(), *kept);
+            painter->setCompositionMode(mode);
+            return;
+        }
+    }
+    paintCell(painter, option, index, opt);
+    if (spot.image)
+        m_pictures.insert(spot.key, spot.image->copy(spot.rect));
+}
+
+namespace {
+
+// Whether the region being painted (none: all) takes in the whole rectangle.
+bool wholly(const QRegion &painted, const QRect &rect)
+{
+    if (painted.isEmpty())
+        return true;
+    for (const QRect &part : painted)
+        if (part.contains(rect))
+            return true;
+    return painted.intersected(rect) == QRegion(rect);
+}
+
+} // namespace
+
+GridCellDelegate::PictureSpot
+GridCellDelegate::pictureSpot(QPainter *painter, const QStyleOptionViewItem &opt, int column) const
+{
+    QPaintEngine *engine = painter->paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || painter->hasClipping()
+        || !plainCell(opt) || opt.state & QStyle::State_HasFocus
+        || (opt.backgroundBrush.style() != Qt::NoBrush
+            && opt.backgroundBrush.style() != Qt::SolidPattern)
+        || column < 0 || column >= int(m_fonts.size()))
+        return {};
+    // The font is the view's for the plain columns: a new one makes the kept cells old.
+    if (opt.font != m_fonts[size_t(column)]) {
+        m_fonts[size_t(column)] = opt.font;
+        m_pictures.clear();
+    }
+    QPaintDevice *device = engine->paintDevice();
+    if (!device || device->devType() != QInternal::Image)
+        return {};
+    const auto *image = static_cast<const QImage *>(device);
+    const QTransform &toDevice = painter->deviceTransform();
+    if (toDevice.type() > QTransform::TxTranslate || toDevice.dx() != std::floor(toDevice.dx())
+        || toDevice.dy() != std::floor(toDevice.dy()) || image->depth() != 32)
+        return {};
+    const QRect rect = opt.rect.translated(int(toDevice.dx()), int(toDevice.dy()));
+    if (rect.isEmpty() || !image->rect().contains(rect) || !wholly(engine->systemClip(), rect))
+        return {};
+    // The ground: what the view painted under the cell, one colour throughout.
+    const QRgb ground
+        = reinterpret_cast<const QRgb *>(image->constScanLine(rect.top()))[rect.left()];
+    std::vector<QRgb> &plain = m_plainLine;
+    if (plain.size() < size_t(rect.width()) || plain.front() != ground)
+        plain.assign(std::max(plain.size(), size_t(rect.width())), ground);
+    const size_t lineBytes = size_t(rect.width()) * sizeof(QRgb);
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        const uchar *line = image->constScanLine(y) + qsizetype(rect.left()) * 4;
+        if (std::memcmp(line, plain.data(), lineBytes) != 0)
+            return {};
+    }
+    QString key = opt.text;
+    key.reserve(key.size() + 16);
+    key += QChar(0xfffe);
+    const auto add = [&key](quint64 value, int chars) {
+        for (int i = 0; i < chars; ++i, value >>= 16)
+            key += QChar(char16_t(value & 0xffff));
+    };
+    add(quint64(column), 1);
+    add(quint64(opt.state.toInt()), 2);
+    add(quint64(opt.features.toInt()), 2);
+    add(quint64(opt.rect.width()), 1);
+    add(quint64(opt.rect.height()), 1);
+    add(quint64(opt.direction), 1);
+    add(quint64(opt.displayAlignment.toInt()), 1);
+    add(quint64(opt.textElideMode), 1);
+    add(opt.backgroundBrush.style() == Qt::NoBrush
+            ? 0
+            : 0x100000000 | opt.backgroundBrush.color().rgba(),
+        3);
+    add(quint64(opt.palette.cacheKey()), 4);
+    add(quint64(reinterpret_cast<quintptr>(opt.widget ? opt.widget->style() : nullptr)), 4);
+    add(quint64(ground), 2);
+    add(quint64(image->format()), 1);
+    return {image, rect, key};
+}
+
+void GridCellDelegate::paintCell(QPainter *painter, const QStyleOptionViewItem &option,
+                                 const QModelIndex &index, QStyleOptionViewItem &opt) const
+{
     const int column = index.column();
     const MeterGlyphs *face = glyphs(column);
     // The style draws the focus frame over the text (the grid's own columns under it).

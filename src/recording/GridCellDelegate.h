@@ -6,6 +6,7 @@
 #include <QStyledItemDelegate>
 #include <array>
 #include <optional>
+#include <vector>
 
 // Paints the grid's cells. The function, value, unit and range columns use the display face,
 // with the symbol characters drawn as the meter's display shows them (so "*" is the ohm sign);
@@ -13,7 +14,10 @@
 //
 // A new reading repaints two rows; the style would lay out each cell's text three times over
 // (to size it, to elide it and to draw it). The usual cell (text alone, on one line) is drawn as
-// the style draws it, from each column's recent texts kept shaped.
+// the style draws it, from each column's recent texts kept shaped. Most cells of the two rows
+// come back as they were drawn before (the row above the new one shows the function, unit, range
+// and mode of the rows before it): the last cells drawn are kept as their pixels, and such a cell
+// is copied instead of drawn.
 class GridCellDelegate : public QStyledItemDelegate
 {
 public:
@@ -84,7 +88,22 @@ private:
     static std::optional<Placed> placeNumber(const QString &text, const Frame &frame,
                                              const Digits &digits);
     void paintStyled(QPainter *painter, QStyleOptionViewItem &opt, const MeterGlyphs *face) const;
+    // Where a cell's pixels can be kept or copied: the image painted on, the cell in it, and
+    // what the cell shows and how; no image where they cannot.
+    struct PictureSpot
+    {
+        const QImage *image = nullptr;
+        QRect rect;
+        QString key;
+    };
+    PictureSpot pictureSpot(QPainter *painter, const QStyleOptionViewItem &opt, int column) const;
+    void paintCell(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index,
+                   QStyleOptionViewItem &opt) const;
 
     std::array<std::optional<MeterGlyphs>, 7> m_columns;
     mutable std::array<Column, 7> m_texts;
+    // Finished cells, as the pixels they left, by what they show and how (see paint()).
+    mutable RecentTexts<QImage> m_pictures {64};
+    mutable std::vector<QRgb> m_plainLine; // a line of a cell's ground, to compare with
+    mutable std::array<QFont, 7> m_fonts; // each column's font of the cells kept
 };

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QTableView>
 #include <QTest>
@@ -22,6 +23,7 @@ private Q_SLOTS:
     void cellsDrawAsTheStyleDraws_data();
     void cellsDrawAsTheStyleDraws();
     void shapedTextsStayRightAsTheyChange();
+    void keptCellsComeBackOnlyAsTheyWerePainted();
     void meterTextsDrawAsTheFontDraws_data();
     void meterTextsDrawAsTheFontDraws();
 };
@@ -73,29 +75,38 @@ struct Grid
 
     // The cell drawn at a place off the image's origin, with room around it in a colour that
     // shows anything drawn outside.
-    template<class Paint> QImage draw(int row, int column, int look, Paint paint) const
+    template<class Paint>
+    QImage draw(int row, int column, int look, Paint paint, const QImage &ground = QImage()) const
     {
         const QPoint at(13, 15);
         QImage image(view->columnWidth(column) + 28, view->rowHeight(0) + 30,
                      QImage::Format_ARGB32_Premultiplied);
         image.fill(QColor(140, 90, 40));
+        if (!ground.isNull())
+            image = ground.copy(image.rect());
         QPainter p(&image);
         paint(&p, option(column, look, at), view->model()->index(row, column));
         return image;
     }
 
-    QImage shaped(int column, int look, int row = 0) const
+    QImage shaped(int column, int look, int row = 0, const QImage &ground = QImage()) const
     {
-        return draw(row, column, look, [this](QPainter *p, const auto &opt, const auto &index) {
-            delegate->paint(p, opt, index);
-        });
+        return draw(
+            row, column, look,
+            [this](QPainter *p, const auto &opt, const auto &index) {
+                delegate->paint(p, opt, index);
+            },
+            ground);
     }
 
-    QImage styled(int column, int look, int row = 0) const
+    QImage styled(int column, int look, int row = 0, const QImage &ground = QImage()) const
     {
-        return draw(row, column, look, [this](QPainter *p, const auto &opt, const auto &index) {
-            delegate->paintAsStyle(p, opt, index);
-        });
+        return draw(
+            row, column, look,
+            [this](QPainter *p, const auto &opt, const auto &index) {
+                delegate->paintAsStyle(p, opt, index);
+            },
+            ground);
     }
 };
 
@@ -166,6 +177,52 @@ void TestGridCells::shapedTextsStayRightAsTheyChange()
             grid.view->setColumnWidth(6, 12);
             grid.view->setFont(WindowLook::arial(30, false));
         }
+    }
+}
+
+void TestGridCells::keptCellsComeBackOnlyAsTheyWerePainted()
+{
+    // A cell painted before is copied from its pixels: only onto the same plain ground, and only
+    // if it was painted whole; a new font makes the kept cells old.
+    Grid grid(u"DCV"_qs);
+    QImage green(200, 80, QImage::Format_ARGB32_Premultiplied);
+    green.fill(QColor(20, 160, 60));
+    QImage striped = green;
+    for (int y = 0; y < striped.height(); y += 2)
+        std::fill_n(reinterpret_cast<QRgb *>(striped.scanLine(y)), striped.width(),
+                    qRgb(250, 250, 250));
+    for (int column : {1, 2, 6}) {
+        for (int look : {Plain, Selected}) {
+            const QString where = u"column %1, look %2"_qs.arg(column).arg(look);
+            QVERIFY2(grid.shaped(column, look) == grid.styled(column, look), qPrintable(where));
+            for (const QImage &ground : {green, striped, green, striped}) {
+                QVERIFY2(grid.shaped(column, look, 0, ground)
+                             == grid.styled(column, look, 0, ground),
+                         qPrintable(where));
+            }
+        }
+    }
+    grid.view->setFont(WindowLook::arial(15, true));
+    QVERIFY(grid.shaped(1, Plain) == grid.styled(1, Plain));
+
+    // A cell all but its first pixels repainted (the rest of the image being of the ground's
+    // colour), then the whole cell.
+    const auto paintOn = [&](QImage &image, const QRegion &region, int column) {
+        const QStyleOptionViewItem opt = grid.option(column, Selected, QPoint(13, 15));
+        image.paintEngine()->setSystemClip(region);
+        QPainter p(&image);
+        grid.delegate->paint(&p, opt, grid.view->model()->index(0, column));
+    };
+    for (int column : {1, 6}) {
+        const QImage expected = grid.styled(column, Selected);
+        QImage image(expected.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(QColor(140, 90, 40));
+        const QRect cell(QPoint(13, 15),
+                         QSize(grid.view->columnWidth(column), grid.view->rowHeight(0)));
+        paintOn(image, QRegion(cell.adjusted(4, 0, 0, 0)), column);
+        image.fill(QColor(140, 90, 40));
+        paintOn(image, QRegion(), column);
+        QVERIFY2(image == expected, qPrintable(u"column %1"_qs.arg(column)));
     }
 }
 
