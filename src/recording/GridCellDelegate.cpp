@@ -325,12 +325,12 @@ GridCellDelegate::pictureSpot(QPainter *painter, const QStyleOptionViewItem &opt
         if (std::memcmp(line, plain.data(), lineBytes) != 0)
             return {};
     }
-    QString key = opt.text;
-    key.reserve(key.size() + 16);
-    key += QChar(0xfffe);
-    const auto add = [&key](quint64 value, int chars) {
+    // How the cell is shown, packed in characters of a fixed count, then its text.
+    std::array<char16_t, 32> how {};
+    qsizetype length = 0;
+    const auto add = [&how, &length](quint64 value, int chars) {
         for (int i = 0; i < chars; ++i, value >>= 16)
-            key += QChar(char16_t(value & 0xffff));
+            how[size_t(length++)] = char16_t(value & 0xffff);
     };
     add(quint64(column), 1);
     add(quint64(opt.state.toInt()), 2);
@@ -348,6 +348,9 @@ GridCellDelegate::pictureSpot(QPainter *painter, const QStyleOptionViewItem &opt
     add(quint64(reinterpret_cast<quintptr>(opt.widget ? opt.widget->style() : nullptr)), 4);
     add(quint64(ground), 2);
     add(quint64(image->format()), 1);
+    QString key;
+    key.reserve(length + opt.text.size());
+    key.append(QStringView(how.data(), length)).append(opt.text);
     return {image, rect, key};
 }
 
