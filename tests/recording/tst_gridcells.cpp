@@ -89,24 +89,24 @@ struct Grid
         return image;
     }
 
-    QImage shaped(int column, int look, int row = 0, const QImage &ground = QImage()) const
+    using CellPaint = void (GridCellDelegate::*)(QPainter *, const QStyleOptionViewItem &,
+                                                 const QModelIndex &) const;
+    QImage drawnBy(CellPaint paint, int column, int look, int row, const QImage &ground) const
     {
         return draw(
             row, column, look,
-            [this](QPainter *p, const auto &opt, const auto &index) {
-                delegate->paint(p, opt, index);
+            [this, paint](QPainter *p, const auto &opt, const auto &index) {
+                (delegate->*paint)(p, opt, index);
             },
             ground);
     }
-
+    QImage shaped(int column, int look, int row = 0, const QImage &ground = QImage()) const
+    {
+        return drawnBy(&GridCellDelegate::paint, column, look, row, ground);
+    }
     QImage styled(int column, int look, int row = 0, const QImage &ground = QImage()) const
     {
-        return draw(
-            row, column, look,
-            [this](QPainter *p, const auto &opt, const auto &index) {
-                delegate->paintAsStyle(p, opt, index);
-            },
-            ground);
+        return drawnBy(&GridCellDelegate::paintAsStyle, column, look, row, ground);
     }
 };
 
