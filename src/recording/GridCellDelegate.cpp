@@ -256,7 +256,8 @@ void GridCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     // A cell of text alone, painted on the raster engine without scaling, leaves pixels that
     // depend on nothing but what it shows, how, and the plain ground it is painted on: those of
     // an earlier cell alike are copied. A cell is kept only if it was painted whole (within the
-    // region being painted, no clip of the caller's) on a ground of one colour.
+    // region being painted; no clip, opacity or composition of the caller's) on a ground of one
+    // colour.
     PictureSpot spot = pictureSpot(painter, opt, index.column());
     if (spot.image) {
         if (const QImage *kept = m_pictures.find(spot.key)) {
@@ -292,7 +293,9 @@ GridCellDelegate::pictureSpot(QPainter *painter, const QStyleOptionViewItem &opt
 {
     QPaintEngine *engine = painter->paintEngine();
     if (!engine || engine->type() != QPaintEngine::Raster || painter->hasClipping()
-        || !plainCell(opt) || opt.state & QStyle::State_HasFocus
+        || painter->opacity() != 1.0
+        || painter->compositionMode() != QPainter::CompositionMode_SourceOver || !plainCell(opt)
+        || opt.state & QStyle::State_HasFocus
         || (opt.backgroundBrush.style() != Qt::NoBrush
             && opt.backgroundBrush.style() != Qt::SolidPattern)
         || column < 0 || column >= int(m_fonts.size()))
@@ -348,6 +351,7 @@ GridCellDelegate::pictureSpot(QPainter *painter, const QStyleOptionViewItem &opt
     add(quint64(reinterpret_cast<quintptr>(opt.widget ? opt.widget->style() : nullptr)), 4);
     add(quint64(ground), 2);
     add(quint64(image->format()), 1);
+    add(quint64(painter->renderHints().toInt()), 1);
     QString key;
     key.reserve(length + opt.text.size());
     key.append(QStringView(how.data(), length)).append(opt.text);

@@ -205,6 +205,32 @@ void TestGridCells::keptCellsComeBackOnlyAsTheyWerePainted()
     grid.view->setFont(WindowLook::arial(15, true));
     QVERIFY(grid.shaped(1, Plain) == grid.styled(1, Plain));
 
+    // A painter set otherwise by its caller: glyphs placed to fractions of a pixel upright, half
+    // opacity.
+    const auto onPainter = [&](auto setUp, int column, Grid::CellPaint paint) {
+        QImage image(grid.view->columnWidth(column) + 28, grid.view->rowHeight(0) + 30,
+                     QImage::Format_ARGB32_Premultiplied);
+        image.fill(QColor(140, 90, 40));
+        QPainter p(&image);
+        setUp(p);
+        (grid.delegate->*paint)(&p, grid.option(column, Plain, QPoint(13, 15)),
+                                grid.view->model()->index(0, column));
+        return image;
+    };
+    const auto placed = [](QPainter &p) {
+        p.setRenderHint(QPainter::VerticalSubpixelPositioning);
+    };
+    const auto faint = [](QPainter &p) {
+        p.setOpacity(0.5);
+    };
+    for (int column : {1, 6}) {
+        QVERIFY(grid.shaped(column, Plain) == grid.styled(column, Plain));
+        QVERIFY(onPainter(placed, column, &GridCellDelegate::paint)
+                == onPainter(placed, column, &GridCellDelegate::paintAsStyle));
+        QVERIFY(onPainter(faint, column, &GridCellDelegate::paint)
+                == onPainter(faint, column, &GridCellDelegate::paintAsStyle));
+    }
+
     // A cell all but its first pixels repainted (the rest of the image being of the ground's
     // colour), then the whole cell.
     const auto paintOn = [&](QImage &image, const QRegion &region, int column) {
