@@ -276,6 +276,7 @@ void SerialPortDriver::Poll()
     if (failed) {
         m_quietTicks = streamingHangTicks();
         setStreaming(false);
+        readFailed();
     } else if (count > 0) {
         // Bytes again soon after the last: the line streams, if only a reading every few ticks.
         setStreaming(m_quietTicks < streamingHangTicks());
@@ -283,8 +284,6 @@ void SerialPortDriver::Poll()
     } else if (++m_quietTicks >= streamingHangTicks()) {
         setStreaming(false);
     }
-    if (failed)
-        readFailed();
 }
 
 qint64 SerialPortDriver::takeBuffered()

@@ -1,5 +1,6 @@
 #include "recording/GridCellDelegate.h"
 
+#include "support/RasterPainter.h"
 #include "support/WindowLook.h"
 
 #include <QApplication>
@@ -291,9 +292,7 @@ bool wholly(const QRegion &painted, const QRect &rect)
 GridCellDelegate::PictureSpot
 GridCellDelegate::pictureSpot(QPainter *painter, const QStyleOptionViewItem &opt, int column) const
 {
-    QPaintEngine *engine = painter->paintEngine();
-    if (!engine || engine->type() != QPaintEngine::Raster || painter->hasClipping()
-        || painter->opacity() != 1.0
+    if (!paintsRasterUnscaled(*painter) || painter->hasClipping() || painter->opacity() != 1.0
         || painter->compositionMode() != QPainter::CompositionMode_SourceOver || !plainCell(opt)
         || opt.state & QStyle::State_HasFocus
         || (opt.backgroundBrush.style() != Qt::NoBrush
@@ -305,13 +304,14 @@ GridCellDelegate::pictureSpot(QPainter *painter, const QStyleOptionViewItem &opt
         m_fonts[size_t(column)] = opt.font;
         m_pictures.clear();
     }
+    QPaintEngine *engine = painter->paintEngine();
     QPaintDevice *device = engine->paintDevice();
     if (!device || device->devType() != QInternal::Image)
         return {};
     const auto *image = static_cast<const QImage *>(device);
     const QTransform &toDevice = painter->deviceTransform();
-    if (toDevice.type() > QTransform::TxTranslate || toDevice.dx() != std::floor(toDevice.dx())
-        || toDevice.dy() != std::floor(toDevice.dy()) || image->depth() != 32)
+    if (toDevice.dx() != std::floor(toDevice.dx()) || toDevice.dy() != std::floor(toDevice.dy())
+        || image->depth() != 32)
         return {};
     const QRect rect = opt.rect.translated(int(toDevice.dx()), int(toDevice.dy()));
     if (rect.isEmpty() || !image->rect().contains(rect) || !wholly(engine->systemClip(), rect))

@@ -100,10 +100,11 @@ private:
     void paintCell(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index,
                    QStyleOptionViewItem &opt) const;
 
-    std::array<std::optional<MeterGlyphs>, 7> m_columns;
-    mutable std::array<Column, 7> m_texts;
+    static constexpr size_t Columns = 7;
+    std::array<std::optional<MeterGlyphs>, Columns> m_columns;
+    mutable std::array<Column, Columns> m_texts;
     // Finished cells, as the pixels they left, by what they show and how (see paint()).
     mutable RecentTexts<QImage> m_pictures {64};
     mutable std::vector<QRgb> m_plainLine; // a line of a cell's ground, to compare with
-    mutable std::array<QFont, 7> m_fonts; // each column's font of the cells kept
+    mutable std::array<QFont, Columns> m_fonts; // each column's font of the cells kept
 };

@@ -2,11 +2,11 @@
 
 #include "recording/RowWindow.h"
 #include "support/BandedCopy.h"
+#include "support/RasterPainter.h"
 
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QSignalBlocker>
@@ -80,9 +80,7 @@ void ReadingGrid::paintGridLines(const QRegion &region)
     const int cellsBottom = rows->length() - rows->offset() - 1;
 
     QPainter painter(viewport());
-    const bool filled = m_lineStyle == Qt::SolidLine
-        && painter.paintEngine()->type() == QPaintEngine::Raster
-        && painter.deviceTransform().type() <= QTransform::TxTranslate;
+    const bool filled = m_lineStyle == Qt::SolidLine && paintsRasterUnscaled(painter);
     painter.setPen(QPen(colour, 1, m_lineStyle));
     // A line from one point to another, both ends included, as the pen draws it.
     const auto line = [&](int x1, int y1, int x2, int y2) {

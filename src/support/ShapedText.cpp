@@ -1,6 +1,7 @@
 #include "support/ShapedText.h"
 
-#include <QPaintEngine>
+#include "support/RasterPainter.h"
+
 #include <QPainter>
 #include <QRawFont>
 #include <QTextLayout>
@@ -79,8 +80,6 @@ void ShapedText::draw(QPainter &p, QPointF origin) const
 
 bool ShapedText::drawsLikeText(const QPainter &p, const QFont &font)
 {
-    const QPaintEngine *engine = p.paintEngine();
-    return engine && engine->type() == QPaintEngine::Raster
-        && p.deviceTransform().type() <= QTransform::TxTranslate && font.pixelSize() > 0
+    return paintsRasterUnscaled(p) && font.pixelSize() > 0
         && font.pixelSize() <= largestCachedPixels;
 }
